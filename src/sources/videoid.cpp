@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+#include "videoid.h"
+
+#include <QUrl>
+#include <QUrlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace vireo::VideoID {
+namespace {
+
+constexpr auto ShortHost = u"youtu.be";
+constexpr auto WebDomain = u"youtube.com";
+constexpr auto MusicHost = u"music.youtube.com";
+constexpr auto NoCookieHost = u"youtube-nocookie.com";
+
+bool isIdChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-'
+        || u == u'_';
+}
+
+std::optional<QString> validated(const QString &candidate)
+{
+    if (isValid(candidate))
+        return candidate;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isValid(QStringView candidate)
+{
+    return candidate.size() == 11 && std::all_of(candidate.begin(), candidate.end(), isIdChar);
+}
+
+std::optional<QString> extract(const QString &text)
+{
+    // QString::trimmed() strips exactly Unicode Z, tab, U+000A..U+000D and U+0085.
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    if (isValid(trimmed))
+        return trimmed;
+
+    const QString withScheme = trimmed.contains(u"://"_s) ? trimmed : u"https://"_s + trimmed;
+    const QUrl url(withScheme, QUrl::TolerantMode);
+    if (!url.isValid())
+        return std::nullopt;
+
+    QString host = url.host(QUrl::FullyDecoded).toLower();
+    if (host.isEmpty())
+        return std::nullopt;
+    if (host.startsWith(u"www."_s))
+        host.remove(0, 4);
+    if (host.startsWith(u"m."_s))
+        host.remove(0, 2);
+
+    const QStringList segments = url.path(QUrl::FullyDecoded).split(u'/', Qt::SkipEmptyParts);
+
+    if (host == ShortHost) {
+        if (segments.isEmpty())
+            return std::nullopt;
+        return validated(segments.first());
+    }
+
+    if (host != WebDomain && host != MusicHost && host != NoCookieHost)
+        return std::nullopt;
+    if (segments.isEmpty())
+        return std::nullopt;
+
+    const QString &first = segments.first();
+    if (first == u"watch"_s) {
+        const QUrlQuery query(url);
+        for (const auto &[name, value] : query.queryItems(QUrl::FullyDecoded)) {
+            // Only the first "v" counts, even when it is empty and a later one is not.
+            if (name == u"v"_s)
+                return validated(value);
+        }
+        return std::nullopt;
+    }
+    if (first == u"shorts"_s || first == u"embed"_s || first == u"live"_s || first == u"v"_s) {
+        if (segments.size() < 2)
+            return std::nullopt;
+        return validated(segments.at(1));
+    }
+    return std::nullopt;
+}
+
+} // namespace vireo::VideoID
