@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#include "http.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QCoroNetworkReply>
+
+namespace vireo::Http {
+
+QNetworkAccessManager *network()
+{
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return manager;
+}
+
+QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint64 maxBytes, CancelToken cancel)
+{
+    Response response;
+    if (cancel && cancel->isCancelled()) {
+        response.error = QNetworkReply::OperationCanceledError;
+        co_return response;
+    }
+
+    QNetworkRequest request(url);
+    request.setTransferTimeout(int(idleTimeout.count()));
+    // The reply's own signals resume this coroutine, so it must not be deleted from under them.
+    const std::unique_ptr<QNetworkReply, decltype([](QNetworkReply *r) { r->deleteLater(); })> reply(
+        network()->get(request));
+
+    auto *r = reply.get();
+    QObject::connect(r, &QNetworkReply::downloadProgress, r, [r, maxBytes](qint64 received, qint64 total) {
+        if (received > maxBytes || total > maxBytes) {
+            r->setProperty("tooLarge", true);
+            r->abort();
+        }
+    });
+    if (cancel)
+        QObject::connect(cancel.get(), &Cancellation::cancelled, r, &QNetworkReply::abort);
+
+    co_await reply.get();
+
+    response.tooLarge = r->property("tooLarge").toBool();
+    response.status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // Qt reports HTTP error statuses as errors too; those answers arrived whole and are the
+    // caller's to judge by their status.
+    const auto error = r->error();
+    const bool statusError = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    response.error = response.tooLarge ? QNetworkReply::OperationCanceledError
+        : statusError                  ? QNetworkReply::NoError
+                                       : error;
+    if (response.error == QNetworkReply::NoError)
+        response.body = r->readAll();
+    co_return response;
+}
+
+} // namespace vireo::Http

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cancellation.h"
+
+#include <QByteArray>
+#include <QNetworkReply>
+#include <QUrl>
+#include <QCoroTask>
+#include <chrono>
+
+class QNetworkAccessManager;
+
+namespace vireo::Http {
+
+struct Response {
+    // A transport failure only; an HTTP error status that arrived whole is NoError with its status.
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    int status = 0;
+    QByteArray body;
+    bool tooLarge = false; // the body passed maxBytes and was dropped
+};
+
+// The process-wide network access manager. Main thread only; it lives as long as the application.
+QNetworkAccessManager *network();
+
+// GET with an idle time-out. A body larger than maxBytes aborts the transfer rather than being held
+// in memory; cancelling the token aborts it too (error OperationCanceledError).
+QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint64 maxBytes, CancelToken cancel = {});
+
+} // namespace vireo::Http
