@@ -47,8 +47,10 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint6
     // Qt reports HTTP error statuses as errors too; those answers arrived whole and are the
     // caller's to judge by their status.
     const auto error = r->error();
+    const bool redirectNotFollowed = response.status / 100 == 3 && error == QNetworkReply::ProtocolUnknownError;
     const bool statusError = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError)
+        || redirectNotFollowed;
     response.error = response.tooLarge ? QNetworkReply::OperationCanceledError
         : statusError                  ? QNetworkReply::NoError
                                        : error;

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cancellation.h"
+#include "instances/instance.h"
+#include "videoinfo.h"
+
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QNetworkReply>
+#include <QCoroTask>
+#include <variant>
+
+namespace vireo {
+
+enum class UrlErrorCode { badServerResponse, resourceUnavailable, badURL };
+
+// Why a fetch failed: one of our three codes, or the network's or the JSON parser's own error.
+struct FetchError {
+    std::variant<UrlErrorCode, QNetworkReply::NetworkError, QJsonParseError::ParseError> cause;
+};
+
+using FetchResult = std::variant<VideoInfo, FetchError>;
+
+namespace InvidiousClient {
+
+// Asks one instance for a video: GET base + "/api/v1/videos/" + id, with "?local=true" when asked.
+// Cancelling the token aborts the request in flight, and the call fails with the network's error.
+QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, CancelToken cancel = {});
+
+// Reads an answer body; `base` completes stream addresses that are paths on the instance.
+[[nodiscard]] FetchResult parse(const QByteArray &body, const QString &base);
+
+// A stream's rank: the leading number of its "qualityLabel" (else "quality"), 0 when there is none.
+[[nodiscard]] qint64 quality(const QJsonObject &stream);
+
+} // namespace InvidiousClient
+} // namespace vireo
