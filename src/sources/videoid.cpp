@@ -6,7 +6,16 @@
 
 using namespace Qt::StringLiterals;
 
-namespace vireo::VideoID {
+namespace vireo {
+
+QUrl watchPage(const QString &id, const QString &base)
+{
+    const QString root = base.isEmpty() ? u"https://"_s + WebHost : base;
+    const QUrl url(root + u"/watch?v="_s + id, QUrl::StrictMode);
+    return url.isValid() ? url : QUrl();
+}
+
+namespace VideoID {
 namespace {
 
 constexpr auto ShortHost = u"youtu.be";
@@ -88,4 +97,5 @@ std::optional<QString> extract(const QString &text)
     return std::nullopt;
 }
 
-} // namespace vireo::VideoID
+} // namespace VideoID
+} // namespace vireo

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <optional>
 
 namespace vireo {
 
 // The service's web host: watch pages, the embed page and its origin.
-inline constexpr auto WebHost = u"www.youtube.com";
+inline constexpr QLatin1StringView WebHost("www.youtube.com");
+
+// The watch page of a video on `base` (an instance), or on the service itself; empty if it does not parse.
+[[nodiscard]] QUrl watchPage(const QString &id, const QString &base = {});
 
 namespace VideoID {
 

@@ -149,7 +149,9 @@ void TestServer::onReadyRead(QTcpSocket *socket)
     m_requests.append({path, QUrlQuery(target), range});
     Q_EMIT requestReceived(path);
 
-    const Route route = m_routes.value(path, Route{404, "not found", "text/plain", {}, {}, Behaviour::Answer, 1, {}});
+    // A route for the exact path and query wins over one for the path alone.
+    const QString withQuery = target.hasQuery() ? path + u'?' + target.query() : path;
+    const Route route = m_routes.value(withQuery, m_routes.value(path, Route{404, "not found", "text/plain", {}, {}, Behaviour::Answer, 1, {}}));
     if (route.behaviour == Behaviour::Silent)
         return;
     QPointer<QTcpSocket> guard(socket);

@@ -51,6 +51,7 @@ public:
     [[nodiscard]] QUrl url(const QString &path = {}) const;
     [[nodiscard]] QString base() const;
 
+    // `path` may end in "?query" to answer only that query.
     void route(const QString &path, const Route &route);
     // Shorthand for a plain answer.
     void route(const QString &path, int status, const QByteArray &body, const QByteArray &contentType = "application/json");
@@ -58,6 +59,7 @@ public:
     [[nodiscard]] QList<Request> requests() const { return m_requests; }
     [[nodiscard]] int requestCount(const QString &path) const;
     void clearRequests() { m_requests.clear(); }
+    void clearRoutes() { m_routes.clear(); }
 
     // A port on 127.0.0.1 that nothing listens on.
     [[nodiscard]] static quint16 refusedPort();

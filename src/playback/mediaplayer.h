@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QAudioOutput>
+#include <QMediaPlayer>
+#include <QObject>
+#include <QUrl>
+#include <memory>
+
+namespace vireo {
+
+// One stream in a native media player. Nothing plays until play(); the item's status is one of
+// three values, and a failure after it was ready still shows, because the window must show it.
+class MediaPlayer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QMediaPlayer *mediaPlayer READ mediaPlayer CONSTANT FINAL)
+    Q_PROPERTY(QAudioOutput *audioOutput READ audioOutput CONSTANT FINAL)
+    Q_PROPERTY(bool failed READ failed NOTIFY statusChanged FINAL)
+    Q_PROPERTY(QString errorString READ errorString NOTIFY statusChanged FINAL)
+public:
+    enum class ItemStatus { Unknown, ReadyToPlay, Failed };
+    Q_ENUM(ItemStatus)
+
+    // Starts loading at once. Released with deleteLater, so it may be dropped from its own signals.
+    static std::shared_ptr<MediaPlayer> create(const QUrl &url);
+    ~MediaPlayer() override;
+
+    // Whether an item was made for the URL; an empty or malformed URL has none.
+    [[nodiscard]] bool hasItem() const { return m_hasItem; }
+    [[nodiscard]] ItemStatus status() const { return m_status; }
+    [[nodiscard]] bool failed() const { return m_status == ItemStatus::Failed; }
+    [[nodiscard]] QString errorString() const { return m_errorString; }
+    [[nodiscard]] QMediaPlayer *mediaPlayer() const { return m_player; }
+    [[nodiscard]] QAudioOutput *audioOutput() const { return m_audio; }
+
+    void play();
+    void pause();
+
+Q_SIGNALS:
+    void statusChanged(vireo::MediaPlayer::ItemStatus status);
+
+private:
+    explicit MediaPlayer(const QUrl &url);
+    void fail(const QString &message);
+
+    QMediaPlayer *m_player = nullptr;
+    QAudioOutput *m_audio = nullptr;
+    bool m_hasItem = false;
+    ItemStatus m_status = ItemStatus::Unknown;
+    QString m_errorString;
+};
+
+} // namespace vireo

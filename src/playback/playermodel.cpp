@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: MIT
+#include "playermodel.h"
+
+#include "instances/instancelist.h"
+#include "sources/invidiousclient.h"
+#include "sources/videoid.h"
+
+#include <QSettings>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace vireo {
+namespace {
+
+constexpr auto LastUrlKey = "lastURL";
+
+QSettings settings()
+{
+    return QSettings(u"Vireo"_s, u"Vireo"_s);
+}
+
+} // namespace
+
+std::shared_ptr<PlayerModel> PlayerModel::create(const Timing &timing)
+{
+    return {new PlayerModel(timing), [](PlayerModel *model) { model->deleteLater(); }};
+}
+
+std::shared_ptr<PlayerModel> PlayerModel::create()
+{
+    return create(Timing{});
+}
+
+PlayerModel::PlayerModel(const Timing &timing)
+    : m_timing{timing.readiness, timing.embed,
+               timing.directory.isEmpty() ? InstanceList::directoryUrl() : timing.directory}
+{
+}
+
+QString PlayerModel::invalidLinkMessage()
+{
+    return u"That doesn't look like a valid YouTube link. Paste a watch, youtu.be or shorts URL with an 11-character video ID."_s;
+}
+
+QString PlayerModel::failureMessage()
+{
+    return u"Couldn't play this video. Every source failed — try again or open it in your browser."_s;
+}
+
+QString PlayerModel::urlText() const
+{
+    return settings().value(QLatin1StringView(LastUrlKey)).toString();
+}
+
+void PlayerModel::setUrlText(const QString &text)
+{
+    if (text == urlText())
+        return;
+    QSettings store = settings();
+    store.setValue(QLatin1StringView(LastUrlKey), text);
+    store.sync();
+    Q_EMIT urlTextChanged();
+}
+
+QUrl PlayerModel::browserURL() const
+{
+    return m_videoID ? watchPage(*m_videoID, m_currentBase.value_or(QString())) : QUrl();
+}
+
+void PlayerModel::cancel()
+{
+    if (m_task)
+        m_task->cancel();
+    if (m_mode.kind == PlaybackMode::Native)
+        m_mode.player->pause();
+    embedResult(false);
+}
+
+void PlayerModel::play()
+{
+    cancel();
+    setError(std::nullopt);
+    setTitle(std::nullopt);
+    setChannel(std::nullopt);
+    setStatus(QString());
+
+    const auto id = VideoID::extract(urlText());
+    setRequest(id, std::nullopt);
+    if (!id) {
+        setMode(PlaybackMode::idle());
+        setLoading(false);
+        setError(invalidLinkMessage());
+        return;
+    }
+    setLoading(true);
+    setMode(PlaybackMode::idle());
+    m_task = std::make_shared<Cancellation>();
+    run(shared_from_this(), *id, m_task);
+}
+
+void PlayerModel::embedResult(bool ok)
+{
+    if (const auto wait = std::exchange(m_embedContinuation, std::nullopt))
+        wait->resume(ok);
+}
+
+QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, CancelToken task)
+{
+    self->setStatus(u"Finding instances…"_s);
+    const QList<Instance> instances = co_await InstanceList::top(5, self->m_timing.directory);
+
+    for (const Instance &instance : instances) {
+        for (const bool local : {false, true}) {
+            if (task->isCancelled())
+                co_return;
+            self->setStatus(u"Trying "_s + instance.host + (local ? u" (local)"_s : QString()) + u"…"_s);
+            const FetchResult result = co_await InvidiousClient::fetch(instance, id, local, task);
+            const auto *info = std::get_if<VideoInfo>(&result);
+            if (!info)
+                continue;
+            if (task->isCancelled())
+                co_return;
+            if (!self->m_title)
+                self->setTitle(info->title);
+            if (!self->m_channel)
+                self->setChannel(info->author);
+
+            const auto player = MediaPlayer::create(info->stream);
+            if (!co_await waitUntilReady(player, self->m_timing.readiness)) {
+                player->pause();
+                continue;
+            }
+            if (task->isCancelled())
+                co_return;
+            self->setRequest(self->m_videoID, instance.base);
+            self->setMode(PlaybackMode::native(player));
+            self->setStatus(u"Playing from "_s + instance.host);
+            self->setLoading(false);
+            player->play();
+            co_return;
+        }
+    }
+
+    if (task->isCancelled())
+        co_return;
+    self->setStatus(u"Trying YouTube embed…"_s);
+    self->setMode(PlaybackMode::embed(id));
+
+    const OneShot wait;
+    self->m_embedContinuation = wait;
+    // Holds the model weakly, and ends only its own wait: a later request's embed wait keeps its full time.
+    QTimer::singleShot(self->m_timing.embed, self.get(), [model = self.get(), wait] {
+        if (model->m_embedContinuation == wait)
+            model->embedResult(false);
+    });
+    const bool ok = co_await wait;
+
+    if (task->isCancelled())
+        co_return;
+    self->setLoading(false);
+    if (ok) {
+        self->setStatus(u"Playing from YouTube embed"_s);
+    } else {
+        self->setMode(PlaybackMode::failed());
+        self->setStatus(QString());
+        self->setError(failureMessage());
+    }
+}
+
+void PlayerModel::setMode(PlaybackMode mode)
+{
+    if (mode == m_mode)
+        return;
+    m_mode = std::move(mode);
+    Q_EMIT modeChanged();
+}
+
+void PlayerModel::setLoading(bool loading)
+{
+    if (loading == m_loading)
+        return;
+    m_loading = loading;
+    Q_EMIT loadingChanged();
+}
+
+void PlayerModel::setError(std::optional<QString> error)
+{
+    if (error == m_error)
+        return;
+    m_error = std::move(error);
+    Q_EMIT errorChanged();
+}
+
+void PlayerModel::setStatus(const QString &status)
+{
+    if (status == m_status)
+        return;
+    m_status = status;
+    Q_EMIT statusChanged(m_status);
+}
+
+void PlayerModel::setTitle(std::optional<QString> title)
+{
+    if (title == m_title)
+        return;
+    m_title = std::move(title);
+    Q_EMIT titleChanged();
+}
+
+void PlayerModel::setChannel(std::optional<QString> channel)
+{
+    if (channel == m_channel)
+        return;
+    m_channel = std::move(channel);
+    Q_EMIT channelChanged();
+}
+
+void PlayerModel::setRequest(std::optional<QString> videoID, std::optional<QString> currentBase)
+{
+    if (videoID == m_videoID && currentBase == m_currentBase)
+        return;
+    m_videoID = std::move(videoID);
+    m_currentBase = std::move(currentBase);
+    Q_EMIT browserURLChanged();
+}
+
+} // namespace vireo

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "oneshot.h"
+#include "playbackmode.h"
+#include "readiness.h"
+#include "sources/cancellation.h"
+
+#include <QObject>
+#include <QUrl>
+#include <QCoroTask>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace vireo {
+
+// All playback state of one window. Shared by its window and its running request; the request
+// keeps it alive until it ends, the embed time-out only weakly.
+class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerModel>
+{
+    Q_OBJECT
+    Q_PROPERTY(QString urlText READ urlText WRITE setUrlText NOTIFY urlTextChanged FINAL)
+    Q_PROPERTY(ModeKind modeKind READ modeKind NOTIFY modeChanged FINAL)
+    Q_PROPERTY(vireo::MediaPlayer *player READ player NOTIFY modeChanged FINAL)
+    Q_PROPERTY(QString embedVideoID READ embedVideoID NOTIFY modeChanged FINAL)
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged FINAL)
+    Q_PROPERTY(QString error READ error NOTIFY errorChanged FINAL)
+    Q_PROPERTY(QString status READ status NOTIFY statusChanged FINAL)
+    Q_PROPERTY(QString title READ title NOTIFY titleChanged FINAL)
+    Q_PROPERTY(bool hasTitle READ hasTitle NOTIFY titleChanged FINAL)
+    Q_PROPERTY(QString channel READ channel NOTIFY channelChanged FINAL)
+    Q_PROPERTY(bool hasChannel READ hasChannel NOTIFY channelChanged FINAL)
+    Q_PROPERTY(QUrl browserURL READ browserURL NOTIFY browserURLChanged FINAL)
+
+public:
+    enum ModeKind { Idle = PlaybackMode::Idle, Native = PlaybackMode::Native, Embed = PlaybackMode::Embed,
+                    Failed = PlaybackMode::Failed };
+    Q_ENUM(ModeKind)
+
+    // The product's waits; a test may shorten them, and may name its own directory.
+    struct Timing {
+        std::chrono::milliseconds readiness = ReadinessTimeout;
+        std::chrono::milliseconds embed = std::chrono::seconds(12);
+        QUrl directory;
+    };
+
+    // Released with deleteLater, so the last holder may let go inside one of its signals.
+    static std::shared_ptr<PlayerModel> create(const Timing &timing);
+    static std::shared_ptr<PlayerModel> create();
+
+    [[nodiscard]] QString urlText() const;
+    void setUrlText(const QString &text);
+    [[nodiscard]] const PlaybackMode &mode() const { return m_mode; }
+    [[nodiscard]] ModeKind modeKind() const { return ModeKind(m_mode.kind); }
+    [[nodiscard]] MediaPlayer *player() const { return m_mode.player.get(); }
+    [[nodiscard]] QString embedVideoID() const { return m_mode.videoID; }
+    [[nodiscard]] bool loading() const { return m_loading; }
+    [[nodiscard]] QString error() const { return m_error.value_or(QString()); }
+    [[nodiscard]] QString status() const { return m_status; }
+    [[nodiscard]] QString title() const { return m_title.value_or(QString()); }
+    [[nodiscard]] bool hasTitle() const { return m_title.has_value(); }
+    [[nodiscard]] QString channel() const { return m_channel.value_or(QString()); }
+    [[nodiscard]] bool hasChannel() const { return m_channel.has_value(); }
+    [[nodiscard]] QUrl browserURL() const;
+
+    // Starts a request for the link in urlText, superseding any running one.
+    Q_INVOKABLE void play();
+    // The embedded player's outcome; only the first report of a wait counts.
+    Q_INVOKABLE void embedResult(bool ok);
+    // The window is going: the request stops at its next check and nothing keeps playing.
+    void cancel();
+
+    static QString invalidLinkMessage();
+    static QString failureMessage();
+
+Q_SIGNALS:
+    void urlTextChanged();
+    void modeChanged();
+    void loadingChanged();
+    void errorChanged();
+    void statusChanged(const QString &status);
+    void titleChanged();
+    void channelChanged();
+    void browserURLChanged();
+
+private:
+    explicit PlayerModel(const Timing &timing);
+
+    static QCoro::Task<> run(std::shared_ptr<PlayerModel> self, QString id, CancelToken task);
+
+    void setMode(PlaybackMode mode);
+    void setLoading(bool loading);
+    void setError(std::optional<QString> error);
+    void setStatus(const QString &status);
+    void setTitle(std::optional<QString> title);
+    void setChannel(std::optional<QString> channel);
+    void setRequest(std::optional<QString> videoID, std::optional<QString> currentBase);
+
+    const Timing m_timing;
+    PlaybackMode m_mode;
+    bool m_loading = false;
+    std::optional<QString> m_error;
+    QString m_status;
+    std::optional<QString> m_title;
+    std::optional<QString> m_channel;
+    std::optional<QString> m_videoID;
+    std::optional<QString> m_currentBase;
+    CancelToken m_task;
+    std::optional<OneShot> m_embedContinuation;
+};
+
+} // namespace vireo

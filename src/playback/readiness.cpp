@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#include "readiness.h"
+
+#include <QTimer>
+
+namespace vireo {
+
+void ResumeBox::setCancellable(QMetaObject::Connection subscription)
+{
+    bool resolved = false;
+    {
+        const std::lock_guard guard(m_lock);
+        resolved = !m_cont;
+        if (!resolved)
+            m_cancellable = subscription;
+    }
+    // A notification from another thread may have resolved the wait while it was being subscribed.
+    if (resolved)
+        QObject::disconnect(subscription);
+}
+
+void ResumeBox::finish(bool value)
+{
+    std::optional<OneShot> cont;
+    QMetaObject::Connection subscription;
+    {
+        const std::lock_guard guard(m_lock);
+        cont = std::exchange(m_cont, std::nullopt);
+        if (cont)
+            subscription = m_cancellable;
+    }
+    if (!cont)
+        return;
+    QObject::disconnect(subscription);
+    cont->resume(value);
+}
+
+QCoro::Task<bool> waitUntilReady(std::shared_ptr<MediaPlayer> player, std::chrono::milliseconds timeout)
+{
+    if (!player->hasItem())
+        co_return false;
+
+    const OneShot cont;
+    const auto box = std::make_shared<ResumeBox>(cont);
+    const auto onStatus = [box](MediaPlayer::ItemStatus status) {
+        if (status == MediaPlayer::ItemStatus::ReadyToPlay)
+            box->finish(true);
+        else if (status == MediaPlayer::ItemStatus::Failed)
+            box->finish(false);
+    };
+    // Subscribe before reading the current value, so a status that settles in between is not missed;
+    // the box holds the subscription first, so even the very first value can end it.
+    box->setCancellable(QObject::connect(player.get(), &MediaPlayer::statusChanged, player.get(), onStatus));
+    onStatus(player->status());
+    // Never cancelled: it holds the box until it fires, and then changes nothing if the wait is over.
+    QTimer::singleShot(timeout, QCoreApplication::instance(), [box] { box->finish(false); });
+
+    co_return co_await cont;
+}
+
+} // namespace vireo
