@@ -1,0 +1,204 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import QtQuick.Window
+import Vireo
+
+Pane {
+    id: root
+
+    required property PlayerModel model
+    readonly property bool fullScreen: Window.window !== null && Window.window.visibility === Window.FullScreen
+
+    function setFullScreen(on: bool) {
+        const window = Window.window
+        if (!window)
+            return
+        if (on)
+            window.showFullScreen()
+        else if (window.visibility === Window.FullScreen)
+            window.showNormal()
+    }
+
+    padding: fullScreen ? 0 : 12
+
+    Shortcut {
+        sequence: "Ctrl+L"
+        onActivated: field.forceActiveFocus()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: root.fullScreen ? 0 : 10
+
+        RowLayout {
+            Layout.fillWidth: true
+            visible: !root.fullScreen
+            spacing: 6
+
+            TextField {
+                id: field
+                objectName: "linkField"
+                Layout.fillWidth: true
+                placeholderText: qsTr("Paste a YouTube URL")
+                text: root.model.urlText
+                selectByMouse: true
+                onTextEdited: root.model.urlText = text
+                onAccepted: root.model.play()
+            }
+            Button {
+                objectName: "playButton"
+                text: qsTr("Play")
+                highlighted: true
+                onClicked: root.model.play()
+            }
+            Button {
+                objectName: "retryButton"
+                text: qsTr("Retry")
+                enabled: root.model.urlText !== ""
+                onClicked: root.model.play()
+            }
+            Button {
+                objectName: "browserButton"
+                text: qsTr("Open in browser")
+                enabled: Links.hasVideoID(root.model.urlText)
+                onClicked: Links.openInBrowser(root.model.browserURL, root.model.urlText)
+            }
+        }
+
+        Rectangle {
+            id: playerArea
+            objectName: "playerArea"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: "black"
+            clip: true
+
+            Loader {
+                anchors.fill: parent
+                active: root.model.modeKind === PlayerModel.Native && root.model.player !== null
+                sourceComponent: VideoSurface {
+                    player: root.model.player
+                    fullScreen: root.fullScreen
+                    keysEnabled: !field.activeFocus
+                    onFullScreenToggled: root.setFullScreen(!root.fullScreen)
+                    onFullScreenLeft: root.setFullScreen(false)
+                }
+            }
+
+            // Loaded by URL so WebEngine's modules load only on the first embed attempt.
+            Loader {
+                id: embedLoader
+                objectName: "embedLoader"
+                anchors.fill: parent
+                active: root.model.modeKind === PlayerModel.Embed
+                onActiveChanged: {
+                    if (active)
+                        setSource("EmbedView.qml", { videoID: root.model.embedVideoID })
+                    else
+                        source = ""
+                }
+            }
+            Connections {
+                target: embedLoader.item
+                ignoreUnknownSignals: true
+                function onResult(ok: bool) { root.model.embedResult(ok) }
+                function onFullScreenRequested(on: bool) { root.setFullScreen(on) }
+            }
+
+            Rectangle {
+                objectName: "progressOverlay"
+                anchors.centerIn: parent
+                visible: root.model.loading
+                width: progress.implicitWidth + 24
+                height: progress.implicitHeight + 24
+                radius: 10
+                color: Qt.rgba(0, 0, 0, 0.5)
+
+                ColumnLayout {
+                    id: progress
+                    anchors.centerIn: parent
+                    spacing: 8
+
+                    BusyIndicator {
+                        Layout.alignment: Qt.AlignHCenter
+                        Layout.preferredWidth: 64
+                        Layout.preferredHeight: 64
+                        running: parent.visible
+                    }
+                    Label {
+                        objectName: "overlayStatus"
+                        Layout.alignment: Qt.AlignHCenter
+                        text: root.model.status
+                        textFormat: Text.PlainText
+                        font.pixelSize: 12
+                        color: Qt.rgba(1, 1, 1, 0.8)
+                    }
+                }
+            }
+
+            Label {
+                objectName: "errorText"
+                anchors.centerIn: parent
+                width: parent.width - 24
+                visible: root.model.error !== ""
+                text: root.model.error
+                textFormat: Text.PlainText
+                color: "white"
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+            }
+
+            // Masks the corners: a border whose inner edge is the area's rounded outline.
+            Rectangle {
+                anchors.fill: parent
+                anchors.margins: -8
+                radius: 16
+                border.width: 8
+                border.color: root.palette.window
+                color: "transparent"
+                visible: !root.fullScreen
+            }
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            visible: !root.fullScreen
+            spacing: 2
+
+            Label {
+                objectName: "titleText"
+                Layout.fillWidth: true
+                visible: root.model.hasTitle
+                text: root.model.title
+                textFormat: Text.PlainText
+                font.pixelSize: 17
+                font.weight: Font.DemiBold
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+            }
+            Label {
+                objectName: "channelText"
+                Layout.fillWidth: true
+                visible: root.model.hasChannel
+                text: root.model.channel
+                textFormat: Text.PlainText
+                font.pixelSize: 15
+                color: root.palette.placeholderText
+                elide: Text.ElideRight
+            }
+            Label {
+                objectName: "statusText"
+                Layout.fillWidth: true
+                text: root.model.status !== "" ? root.model.status : qsTr("Ready")
+                textFormat: Text.PlainText
+                font.pixelSize: 12
+                color: root.palette.placeholderText
+                elide: Text.ElideRight
+            }
+        }
+    }
+}

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+import QtQuick
+import QtQuick.Controls
+import Vireo
+
+ApplicationWindow {
+    id: root
+
+    required property PlayerModel model
+    signal newWindowRequested()
+    signal windowClosed()
+
+    title: qsTr("Vireo")
+    width: 960
+    height: 640
+    minimumWidth: 640
+    minimumHeight: 480
+    visible: true
+    onClosing: windowClosed()
+
+    Shortcut {
+        sequences: [StandardKey.New]
+        onActivated: root.newWindowRequested()
+    }
+    Shortcut {
+        sequences: [StandardKey.Close]
+        onActivated: root.close()
+    }
+
+    ContentView {
+        anchors.fill: parent
+        model: root.model
+    }
+}
