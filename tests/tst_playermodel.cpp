@@ -2,8 +2,7 @@
 // The whole request: real instance list from a temporary cache, real HTTP to loopback stand-in
 // instances, real media players on a generated clip.
 #include "playback/playermodel.h"
-#include "clip.h"
-#include "testserver.h"
+#include "standins.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,11 +13,12 @@
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using namespace vireo;
+using vireo::test::StandIns;
 using vireo::test::TestServer;
 
 namespace {
 
-const QString Id = u"dQw4w9WgXcQ"_s;
+const QString Id = StandIns::Id;
 const QString Link = u"https://youtu.be/dQw4w9WgXcQ"_s;
 
 QStringList strings(const QSignalSpy &spy)
@@ -54,29 +54,27 @@ private Q_SLOTS:
 
 private:
     std::shared_ptr<PlayerModel> model(std::chrono::milliseconds readiness = 3s, std::chrono::milliseconds embed = 2s);
-    void instances(const QStringList &names);
-    QString base(const QString &name) const { return m_server.base() + u'/' + name; }
-    // An instance's answer for Id, streaming `mediaPath` from the media server.
-    void answer(const QString &name, const QString &mediaPath, bool local = false, const QByteArray &title = "\"Clip\"");
-    void fail(const QString &name, int status = 500);
+    void instances(const QStringList &names) { QVERIFY(m_standIns.writeCache(m_home->path() + u"/cache"_s, names)); }
+    QString base(const QString &name) const { return m_standIns.base(name); }
+    void answer(const QString &name, const QString &mediaPath, bool local = false, const QByteArray &title = "\"Clip\"")
+    {
+        m_standIns.answer(name, mediaPath, local, title);
+    }
+    void fail(const QString &name, int status = 500) { m_standIns.fail(name, status); }
 
-    TestServer m_server;
+    StandIns m_standIns;
+    TestServer &m_server = m_standIns.server();
     std::unique_ptr<QTemporaryDir> m_home;
 };
 
 void TestPlayerModel::initTestCase()
 {
-    QVERIFY(m_server.listen());
+    QVERIFY(m_standIns.listen());
 }
 
 void TestPlayerModel::init()
 {
-    m_server.clearRoutes();
-    m_server.clearRequests();
-    m_server.route(u"/clip.mp4"_s, 200, vireo::test::clip(), "video/mp4");
-    TestServer::Route silent;
-    silent.behaviour = TestServer::Behaviour::Silent;
-    m_server.route(u"/silent.mp4"_s, silent);
+    m_standIns.reset();
     m_home = std::make_unique<QTemporaryDir>();
     qputenv("XDG_CACHE_HOME", (m_home->path() + u"/cache"_s).toUtf8());
     qputenv("XDG_CONFIG_HOME", (m_home->path() + u"/config"_s).toUtf8());
@@ -89,30 +87,6 @@ std::shared_ptr<PlayerModel> TestPlayerModel::model(std::chrono::milliseconds re
     auto model = PlayerModel::create({readiness, embed, directory});
     model->setUrlText(Link);
     return model;
-}
-
-void TestPlayerModel::instances(const QStringList &names)
-{
-    QDir().mkpath(m_home->path() + u"/cache/Vireo"_s);
-    QByteArray json = "[";
-    for (const QString &name : names)
-        json += (json.size() > 1 ? "," : "") + u"{\"host\":\"%1\",\"base\":\"%2\",\"uptime\":%3}"_s
-                    .arg(name, base(name)).arg(100 - json.size()).toUtf8();
-    QFile file(m_home->path() + u"/cache/Vireo/instances.json"_s);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(json + ']');
-}
-
-void TestPlayerModel::answer(const QString &name, const QString &mediaPath, bool local, const QByteArray &title)
-{
-    const QByteArray body = R"({"title":)" + title + R"(,"author":"Channel","formatStreams":[{"url":")"
-        + m_server.url(mediaPath).toEncoded() + R"(","qualityLabel":"360p","container":"mp4"}]})";
-    m_server.route(u"/"_s + name + u"/api/v1/videos/"_s + Id + (local ? u"?local=true"_s : QString()), 200, body);
-}
-
-void TestPlayerModel::fail(const QString &name, int status)
-{
-    m_server.route(u"/"_s + name + u"/api/v1/videos/"_s + Id, status, "<html>blocked</html>", "text/html");
 }
 
 void TestPlayerModel::newModel()

@@ -53,6 +53,8 @@ void VireoApp::windowClosed()
         return;
     // The request may outlive the window, but it must neither play nor keep a player going.
     it->model->cancel();
+    // The window's hold ends with the window itself, so its bindings never see the model go first.
+    connect(window, &QObject::destroyed, [hold = std::move(it->model)] {});
     m_windows.erase(it);
     window->deleteLater();
     if (m_windows.empty())

@@ -34,8 +34,8 @@ public:
     [[nodiscard]] QMediaPlayer *mediaPlayer() const { return m_player; }
     [[nodiscard]] QAudioOutput *audioOutput() const { return m_audio; }
 
-    void play();
-    void pause();
+    Q_INVOKABLE void play();
+    Q_INVOKABLE void pause();
 
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);

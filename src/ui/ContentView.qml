@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -42,6 +41,7 @@ Pane {
                 id: field
                 objectName: "linkField"
                 Layout.fillWidth: true
+                focus: true
                 placeholderText: qsTr("Paste a YouTube URL")
                 text: root.model.urlText
                 selectByMouse: true

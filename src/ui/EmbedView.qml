@@ -7,6 +7,7 @@ import Vireo
 // finished or failed navigation of the page is reported, and the model keeps only the first.
 Item {
     id: root
+    objectName: "embedView"
 
     required property string videoID
     signal result(bool ok)

@@ -29,6 +29,7 @@ ApplicationWindow {
 
     ContentView {
         anchors.fill: parent
+        focus: true
         model: root.model
     }
 }
