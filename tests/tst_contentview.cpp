@@ -36,6 +36,7 @@ public Q_SLOTS:
 
 private Q_SLOTS:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void buttons_data();
@@ -76,6 +77,12 @@ void TestContentView::initTestCase()
     qputenv("XDG_CACHE_HOME", (m_home.path() + u"/cache"_s).toUtf8());
     QDesktopServices::setUrlHandler(u"https"_s, this, "openUrl");
     QDesktopServices::setUrlHandler(u"http"_s, this, "openUrl");
+}
+
+void TestContentView::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(u"https"_s);
+    QDesktopServices::unsetUrlHandler(u"http"_s);
 }
 
 void TestContentView::init()
