@@ -46,6 +46,7 @@ private Q_SLOTS:
     void serverTextIsPlain();
     void nativeStreamReachesSurface();
     void embedLoadsOnceAndPlays();
+    void everySourceFailed();
     void openInBrowser();
     void embedPage();
     void windowsHaveTheirOwnModels();
@@ -60,6 +61,8 @@ private:
     bool shown(const char *name) { auto *item = find(name); return item && item->isVisible(); }
     QString text(const char *name) { return find(name)->property("text").toString(); }
     void click(const char *name);
+    // Keeps a picture of the window for people to look at, when VIREO_SCREENSHOTS names a folder.
+    void snap(const char *name);
     bool playerAreaHasPicture();
 
     StandIns m_standIns;
@@ -128,6 +131,13 @@ void TestContentView::click(const char *name)
     QTest::mouseClick(m_window, Qt::LeftButton, {}, centre.toPoint());
 }
 
+void TestContentView::snap(const char *name)
+{
+    const QString folder = qEnvironmentVariable("VIREO_SCREENSHOTS");
+    if (!folder.isEmpty())
+        m_window->grabWindow().save(folder + u'/' + QLatin1StringView(name) + u".png"_s);
+}
+
 bool TestContentView::playerAreaHasPicture()
 {
     auto *area = find("playerArea");
@@ -165,6 +175,8 @@ void TestContentView::buttons()
     QVERIFY(find("playButton")->isEnabled());
     QCOMPARE(find("retryButton")->isEnabled(), retry);
     QCOMPARE(find("browserButton")->isEnabled(), browser);
+    if (text.isEmpty())
+        snap("new-window");
 }
 
 void TestContentView::returnPlaysAndShowsInvalidLink()
@@ -178,6 +190,7 @@ void TestContentView::returnPlaysAndShowsInvalidLink()
     QCOMPARE(text("errorText"), PlayerModel::invalidLinkMessage());
     QVERIFY(!shown("progressOverlay"));
     QCOMPARE(text("statusText"), u"Ready"_s);
+    snap("invalid-link");
 
     click("retryButton");
     QCOMPARE(text("errorText"), PlayerModel::invalidLinkMessage());
@@ -198,6 +211,7 @@ void TestContentView::searchShowsOverlayAndRows()
     QTRY_VERIFY(shown("titleText") && shown("channelText"));
     QCOMPARE(text("titleText"), u"A title"_s);
     QCOMPARE(text("channelText"), u"Channel"_s);
+    snap("searching");
 
     // A new request clears the rows, and they leave no gap.
     m->setUrlText(QString());
@@ -231,6 +245,7 @@ void TestContentView::nativeStreamReachesSurface()
     QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), u"Playing from one"_s, 10000);
     QVERIFY(!shown("progressOverlay"));
     QTRY_VERIFY_WITH_TIMEOUT(playerAreaHasPicture(), 5000);
+    snap("native-playing");
 
     // Space pauses once the field has let go of the focus; Ctrl+L takes it back.
     find("playButton")->forceActiveFocus();
@@ -252,12 +267,32 @@ void TestContentView::embedLoadsOnceAndPlays()
     click("playButton");
     QTRY_VERIFY_WITH_TIMEOUT(find("embedView"), 10000);
     QSignalSpy results(find("embedView"), SIGNAL(result(bool)));
+    snap("embed-attempt");
     // The page's iframe host resolves nowhere here, and the main page still finishes.
     QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), u"Playing from YouTube embed"_s, 10000);
     QVERIFY(!shown("progressOverlay"));
     QTest::qWait(1000);
     QCOMPARE(results.size(), 1); // one page, loaded once
     QCOMPARE(results.first().first().toBool(), true);
+}
+
+void TestContentView::everySourceFailed()
+{
+    m_standIns.fail(u"one"_s);
+    m_standIns.answer(u"two"_s, u"/missing.mp4"_s);
+    auto m = model();
+    m->setUrlText(u"https://youtu.be/dQw4w9WgXcQ"_s);
+    QVERIFY(show(m));
+    click("playButton");
+    QTRY_VERIFY_WITH_TIMEOUT(find("embedView"), 10000);
+    m->embedResult(false); // as a page that failed to load would report
+    QTRY_VERIFY(!find("embedView"));
+    QVERIFY(shown("errorText"));
+    QCOMPARE(text("errorText"), PlayerModel::failureMessage());
+    QVERIFY(!shown("progressOverlay"));
+    QCOMPARE(text("statusText"), u"Ready"_s);
+    QVERIFY(shown("titleText")); // the instance that answered gave it
+    snap("failed");
 }
 
 void TestContentView::openInBrowser()

@@ -127,6 +127,9 @@ Pane {
                         Layout.preferredWidth: 64
                         Layout.preferredHeight: 64
                         running: parent.visible
+                        // Drawn light, as it sits on the black player area in every style.
+                        palette.dark: "white"
+                        palette.text: "white"
                     }
                     Label {
                         objectName: "overlayStatus"
