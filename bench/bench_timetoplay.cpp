@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: MIT
+// Time to play on loopback: from play() to "Playing from …" against a bare QMediaPlayer reaching
+// LoadedMedia on the same URL plus one API round trip, measured side by side; and what each refused
+// or HTML-answering instance in front of the working one costs.
+#include "playback/playermodel.h"
+#include "standins.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QAudioOutput>
+#include <QMediaPlayer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+using namespace vireo;
+using vireo::test::StandIns;
+using vireo::test::TestServer;
+
+namespace {
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// play() until the model plays natively; milliseconds.
+double timeToPlay(const QString &cacheRoot, const QList<std::pair<QString, QString>> &instances)
+{
+    StandIns::writeCache(cacheRoot, instances);
+    const auto model = PlayerModel::create({std::chrono::seconds(10), std::chrono::seconds(12),
+                                            QUrl(u"http://127.0.0.1:9/instances.json"_s)});
+    model->setUrlText(StandIns::Id);
+    QElapsedTimer clock;
+    clock.start();
+    model->play();
+    QSignalSpy mode(model.get(), &PlayerModel::modeChanged);
+    while (model->modeKind() != PlayerModel::Native && clock.elapsed() < 20000)
+        mode.wait(20000);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    model->cancel();
+    return model->modeKind() == PlayerModel::Native ? ms : -1;
+}
+
+// One API round trip, then a bare player to LoadedMedia on the stream, with or without sound.
+double bare(QNetworkAccessManager &nam, const QUrl &api, const QUrl &stream, bool withAudio)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QNetworkReply> reply(nam.get(QNetworkRequest(api)));
+    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+    finished.wait(10000);
+    reply->readAll();
+    QMediaPlayer player;
+    QAudioOutput audio;
+    if (withAudio)
+        player.setAudioOutput(&audio);
+    QSignalSpy status(&player, &QMediaPlayer::mediaStatusChanged);
+    player.setSource(stream);
+    while (player.mediaStatus() != QMediaPlayer::LoadedMedia && clock.elapsed() < 20000)
+        status.wait(20000);
+    return clock.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("XDG_CACHE_HOME", (home.path() + u"/cache"_s).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
+    const QString cache = home.path() + u"/cache"_s;
+
+    StandIns standIns;
+    if (!standIns.listen())
+        return 1;
+    standIns.answer(u"working"_s, u"/clip.mp4"_s);
+    standIns.server().route(u"/challenge/api/v1/videos/"_s + StandIns::Id, 200, "<html>Just a moment...</html>", "text/html");
+    const std::pair<QString, QString> working{u"working"_s, standIns.base(u"working"_s)};
+    const std::pair<QString, QString> refused{u"refused"_s, u"http://127.0.0.1:%1"_s.arg(TestServer::refusedPort())};
+    const std::pair<QString, QString> challenge{u"challenge"_s, standIns.base(u"challenge"_s)};
+
+    QNetworkAccessManager nam;
+    const QUrl api = standIns.server().url(u"/working/api/v1/videos/"_s + StandIns::Id);
+    const QUrl stream = standIns.server().url(u"/clip.mp4"_s);
+
+    constexpr int Runs = 15;
+    bare(nam, api, stream, true); // warm both paths once: codec plugins, audio, first connection
+    timeToPlay(cache, {working});
+    QList<double> vireoMs, bareMs, bareAudioMs, refusedMs, challengeMs;
+    for (int run = 0; run < Runs; ++run) {
+        // Alternate so drift on a busy machine falls on all alike.
+        bareMs.append(bare(nam, api, stream, false));
+        bareAudioMs.append(bare(nam, api, stream, true));
+        vireoMs.append(timeToPlay(cache, {working}));
+        refusedMs.append(timeToPlay(cache, {refused, refused, working}));
+        challengeMs.append(timeToPlay(cache, {challenge, challenge, working}));
+    }
+    if (std::count(vireoMs.begin(), vireoMs.end(), -1.0) > 0)
+        return 1;
+
+    QTextStream out(stdout);
+    const double v = median(vireoMs), b = median(bareMs), ba = median(bareAudioMs);
+    out << u"time to play, median of %1: Vireo %2 ms; bare QMediaPlayer + API round trip %3 ms, ratio %4 (goal <= 1.25)\n"_s
+               .arg(Runs).arg(v, 0, 'f', 1).arg(b, 0, 'f', 1).arg(v / b, 0, 'f', 2);
+    out << u"  the same bare player with an audio output, as Vireo's has: %1 ms, ratio %2\n"_s
+               .arg(ba, 0, 'f', 1).arg(v / ba, 0, 'f', 2);
+    // Two instances in front, each tried twice (plain, then local): four failed attempts.
+    out << u"failover per refused attempt: %1 ms (goal < 25 ms)\n"_s.arg((median(refusedMs) - v) / 4, 0, 'f', 1);
+    out << u"failover per HTML-answering attempt: %1 ms\n"_s.arg((median(challengeMs) - v) / 4, 0, 'f', 1);
+    return 0;
+}
