@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QTimer>
 #include <QCoroNetworkReply>
 
 namespace vireo::Http {
@@ -16,7 +17,7 @@ QNetworkAccessManager *network()
     return manager;
 }
 
-QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint64 maxBytes, CancelToken cancel)
+QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 maxBytes, CancelToken cancel)
 {
     Response response;
     if (cancel && cancel->isCancelled()) {
@@ -25,7 +26,7 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint6
     }
 
     QNetworkRequest request(url);
-    request.setTransferTimeout(int(idleTimeout.count()));
+    request.setTransferTimeout(int(timeout.count()));
     // The reply's own signals resume this coroutine, so it must not be deleted from under them.
     const std::unique_ptr<QNetworkReply, decltype([](QNetworkReply *r) { r->deleteLater(); })> reply(
         network()->get(request));
@@ -39,6 +40,8 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint6
     });
     if (cancel)
         QObject::connect(cancel.get(), &Cancellation::cancelled, r, &QNetworkReply::abort);
+    // The idle time-out alone would let a server that drips a byte a second hold the request forever.
+    QTimer::singleShot(timeout, r, &QNetworkReply::abort);
 
     co_await reply.get();
 

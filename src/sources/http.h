@@ -24,8 +24,8 @@ struct Response {
 // The process-wide network access manager. Main thread only; it lives as long as the application.
 QNetworkAccessManager *network();
 
-// GET with an idle time-out. A body larger than maxBytes aborts the transfer rather than being held
-// in memory; cancelling the token aborts it too (error OperationCanceledError).
-QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds idleTimeout, qint64 maxBytes, CancelToken cancel = {});
+// GET that ends within `timeout`, idle or not (error OperationCanceledError). A body larger than
+// maxBytes aborts the transfer rather than being held in memory; cancelling the token aborts it too.
+QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 maxBytes, CancelToken cancel = {});
 
 } // namespace vireo::Http
