@@ -51,6 +51,8 @@ private Q_SLOTS:
     void invalidLinkAfterPlaying();
     void lastUrlSurvivesNewModel();
     void droppedModelStopsItsPlayer();
+    void rapidPlays_data();
+    void rapidPlays();
 
 private:
     std::shared_ptr<PlayerModel> model(std::chrono::milliseconds readiness = 3s, std::chrono::milliseconds embed = 2s);
@@ -313,6 +315,40 @@ void TestPlayerModel::droppedModelStopsItsPlayer()
     m->cancel();
     m.reset();
     QTRY_VERIFY_WITH_TIMEOUT(watch.isNull(), 5000);
+}
+
+void TestPlayerModel::rapidPlays_data()
+{
+    QTest::addColumn<bool>("lastValid");
+    QTest::newRow("ending on a valid link") << true;
+    QTest::newRow("ending on an invalid link") << false;
+}
+
+void TestPlayerModel::rapidPlays()
+{
+    QFETCH(bool, lastValid);
+    instances({u"one"_s});
+    answer(u"one"_s, u"/clip.mp4"_s);
+    const auto m = model();
+    for (int i = 0; i < 200; ++i) {
+        const bool valid = (i % 2 == 1) == lastValid;
+        m->setUrlText(valid ? Link : u"nope"_s);
+        m->play();
+        if (i % 20 == 0)
+            QCoreApplication::processEvents(); // let some runs get as far as a fetch
+    }
+    if (lastValid) {
+        QTRY_COMPARE_WITH_TIMEOUT(m->modeKind(), PlayerModel::Native, 10000);
+        QCOMPARE(m->status(), u"Playing from one"_s);
+        // Superseded runs drop their players; only the accepted one is left, and it plays.
+        QTRY_COMPARE_WITH_TIMEOUT(MediaPlayer::liveCount(), 1, 12000);
+        QTRY_COMPARE(m->player()->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+    } else {
+        QTest::qWait(500);
+        QCOMPARE(m->modeKind(), PlayerModel::Idle);
+        QCOMPARE(m->error(), PlayerModel::invalidLinkMessage());
+        QTRY_COMPARE_WITH_TIMEOUT(MediaPlayer::liveCount(), 0, 12000);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlayerModel)

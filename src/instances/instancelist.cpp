@@ -82,18 +82,17 @@ std::optional<QList<Instance>> readCache(const QString &path, bool freshOnly)
     return list;
 }
 
-void writeCache(const QString &path, const QList<Instance> &list)
+} // namespace
+
+bool store(const QString &path, const QList<Instance> &list)
 {
     const auto json = Instance::encode(list);
     if (path.isEmpty() || !json)
-        return;
+        return false;
     // Replaced whole or not at all: a crash or a full disk keeps the last good list.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(*json) == json->size())
-        file.commit();
+    return file.open(QIODevice::WriteOnly) && file.write(*json) == json->size() && file.commit();
 }
-
-} // namespace
 
 QUrl directoryUrl()
 {
@@ -168,7 +167,7 @@ QCoro::Task<QList<Instance>> load(QUrl directory)
 
     const auto downloaded = co_await fetch(directory);
     if (downloaded && !downloaded->isEmpty()) {
-        co_await QtConcurrent::run(writeCache, path, *downloaded);
+        co_await QtConcurrent::run(store, path, *downloaded);
         co_return *downloaded;
     }
 

@@ -25,6 +25,10 @@ QCoro::Task<std::optional<QList<Instance>>> fetch(QUrl directory = directoryUrl(
 // Empty when the platform names no caches folder.
 [[nodiscard]] QString cacheURL();
 
+// Writes the list to the cache file at `path`, whole or not at all; false when it could not, or when
+// an uptime is not finite.
+bool store(const QString &path, const QList<Instance> &list);
+
 // Fresh cache, else the directory (then cached), else the cache at any age, else the built-in list.
 // Never empty; unsorted.
 QCoro::Task<QList<Instance>> load(QUrl directory = directoryUrl());

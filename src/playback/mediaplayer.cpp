@@ -3,10 +3,19 @@
 
 #include <QAudioOutput>
 #include <QMediaPlayer>
+#include <atomic>
 
 using namespace Qt::StringLiterals;
 
 namespace vireo {
+namespace {
+std::atomic<int> live = 0;
+} // namespace
+
+int MediaPlayer::liveCount()
+{
+    return live;
+}
 
 std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url)
 {
@@ -18,6 +27,7 @@ MediaPlayer::MediaPlayer(const QUrl &url)
     , m_audio(new QAudioOutput(this))
     , m_hasItem(url.isValid() && !url.isEmpty())
 {
+    ++live;
     m_player->setAudioOutput(m_audio);
     connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString &message) {
         fail(message.isEmpty() ? u"The stream could not be played."_s : message);
@@ -39,6 +49,7 @@ MediaPlayer::~MediaPlayer()
 {
     // Stop first so no sound outlives the object while the pipeline winds down.
     m_player->stop();
+    --live;
 }
 
 void MediaPlayer::fail(const QString &message)

@@ -37,6 +37,9 @@ public:
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
 
+    // How many players exist in the process: at most one candidate and one accepted per window.
+    [[nodiscard]] static int liveCount();
+
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);
 
