@@ -117,6 +117,8 @@ void TestInstance::parseDirectory_data()
         {"uri HTTPS in capitals", R"({"api":true,"type":"https","uri":"HTTPS://x"})", {}},
         {"uri one trailing slash", R"({"api":true,"type":"https","uri":"https://x/"})", Instance{u"n"_s, u"https://x"_s, 0}},
         {"uri two trailing slashes", R"({"api":true,"type":"https","uri":"https://x//"})", Instance{u"n"_s, u"https://x/"_s, 0}},
+        {"uri https:// and nothing else", R"({"api":true,"type":"https","uri":"https://"})", {}},
+        {"uri https:/// and nothing else", R"({"api":true,"type":"https","uri":"https:///"})", {}},
         {"uri with a path", R"({"api":true,"type":"https","uri":"https://x/inv/"})", Instance{u"n"_s, u"https://x/inv"_s, 0}},
         {"monitor missing", R"({"api":true,"type":"https","uri":"https://x"})", Instance{u"n"_s, u"https://x"_s, 0}},
         {"monitor null", R"({"api":true,"type":"https","uri":"https://x","monitor":null})", Instance{u"n"_s, u"https://x"_s, 0}},

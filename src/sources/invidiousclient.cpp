@@ -3,8 +3,6 @@
 
 #include "http.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QUrlQuery>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QCoroFuture>
@@ -24,83 +22,7 @@ FetchError failure(UrlErrorCode code)
     return FetchError{code};
 }
 
-bool isWebUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme();
-    return url.isValid() && (scheme == u"https"_s || scheme == u"http"_s) && !url.host().isEmpty();
-}
-
-std::optional<QString> text(const QJsonObject &object, const QString &key)
-{
-    const QJsonValue value = object.value(key);
-    return value.isString() ? std::optional(value.toString()) : std::nullopt;
-}
-
 } // namespace
-
-qint64 quality(const QJsonObject &stream)
-{
-    const QString label = text(stream, u"qualityLabel"_s).value_or(text(stream, u"quality"_s).value_or(QString()));
-
-    // The leading run of numeric characters, by code point; a combining mark stays with the numeral
-    // before it, so "1" + U+0301 is no plain digit.
-    QString run;
-    for (const char32_t c : label.toUcs4()) {
-        if (!QChar::isNumber(c) && !(QChar::isMark(c) && !run.isEmpty()))
-            break;
-        run += QString::fromUcs4(&c, 1);
-    }
-    if (run.isEmpty())
-        return 0;
-
-    // Only ASCII decimal numerals that fit in 64 bits parse; anything else ranks 0.
-    qint64 value = 0;
-    for (const QChar c : std::as_const(run)) {
-        if (c < u'0' || c > u'9')
-            return 0;
-        if (__builtin_mul_overflow(value, 10, &value) || __builtin_add_overflow(value, c.unicode() - u'0', &value))
-            return 0;
-    }
-    return value;
-}
-
-FetchResult parse(const QByteArray &body, const QString &base)
-{
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError)
-        return FetchError{error.error};
-    if (!document.isObject())
-        return failure(UrlErrorCode::badServerResponse);
-    const QJsonObject answer = document.object();
-
-    const QJsonValue formats = answer.value(u"formatStreams"_s);
-    const QJsonArray streams = formats.toArray();
-    if (!formats.isArray() || streams.isEmpty()
-        || !std::all_of(streams.begin(), streams.end(), [](const QJsonValue &s) { return s.isObject(); }))
-        return failure(UrlErrorCode::resourceUnavailable);
-
-    // The first stream of the highest rank wins.
-    QJsonObject best = streams.first().toObject();
-    qint64 bestRank = quality(best);
-    for (qsizetype i = 1; i < streams.size(); ++i) {
-        const QJsonObject stream = streams.at(i).toObject();
-        if (const qint64 rank = quality(stream); rank > bestRank) {
-            best = stream;
-            bestRank = rank;
-        }
-    }
-
-    const auto address = text(best, u"url"_s);
-    if (!address)
-        return failure(UrlErrorCode::badURL);
-    const QUrl stream(address->startsWith(u'/') ? base + *address : *address);
-    // Only web streams: an answer must not make the player open local files or other protocols.
-    if (!isWebUrl(stream))
-        return failure(UrlErrorCode::badURL);
-
-    return VideoInfo{text(answer, u"title"_s), text(answer, u"author"_s), stream};
-}
 
 QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, CancelToken cancel)
 {
