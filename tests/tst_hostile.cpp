@@ -19,7 +19,7 @@ using vireo::test::TestServer;
 namespace {
 
 enum class Hostile { Refused, Status204, Status301, Status404, Status429, Status500, Html200, EmptyArray, Huge,
-                     Drip, Silent, InvalidJson, DeepNesting, FileStream, StallingStream };
+                     Drip, Silent, CutMidBody, InvalidJson, DeepNesting, FileStream, StallingStream };
 
 } // namespace
 
@@ -68,6 +68,7 @@ void TestHostile::rows(bool withStreams)
     QTest::newRow("50 MB body") << Hostile::Huge;
     QTest::newRow("one byte per second") << Hostile::Drip;
     QTest::newRow("accepts, never answers") << Hostile::Silent;
+    QTest::newRow("closes mid-body") << Hostile::CutMidBody;
     QTest::newRow("invalid JSON") << Hostile::InvalidJson;
     QTest::newRow("JSON nested 100000 deep") << Hostile::DeepNesting;
     if (withStreams) {
@@ -95,6 +96,10 @@ QString TestHostile::serve(Hostile hostile, const QString &path)
         route.body = "[[\"x\",{\"api\":true,\"type\":\"https\",\"uri\":\"https://x\"}]]";
         break;
     case Hostile::Silent: route.behaviour = TestServer::Behaviour::Silent; break;
+    case Hostile::CutMidBody:
+        route.behaviour = TestServer::Behaviour::CloseMidBody;
+        route.body = R"([["x",{"api":true,"type":"https","uri":"https://x"}]])";
+        break;
     case Hostile::InvalidJson: route.body = "{\"title\": \"unterminated"; break;
     case Hostile::DeepNesting: route.body = QByteArray(100000, '[') + QByteArray(100000, ']'); break;
     case Hostile::FileStream:

@@ -63,8 +63,6 @@ private Q_SLOTS:
     void quality_data();
     void quality();
     void localFlagSetsExactlyOneQueryItem();
-    void transport_data();
-    void transport();
     void cancellationAbortsTheRequest();
     void unformableBaseFails();
 
@@ -164,36 +162,6 @@ void TestInvidiousClient::localFlagSetsExactlyOneQueryItem()
         const Items expected = local ? Items{{u"local"_s, u"true"_s}} : Items{};
         QCOMPARE(items, expected);
     }
-}
-
-void TestInvidiousClient::transport_data()
-{
-    QTest::addColumn<int>("behaviour");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("outcome");
-    QTest::addColumn<int>("maxMs");
-    QTest::newRow("silent server: 6 s idle time-out") << int(TestServer::Behaviour::Silent) << QByteArray()
-                                                      << u"network %1"_s.arg(QNetworkReply::OperationCanceledError) << 7500;
-    QTest::newRow("body cut mid-way") << int(TestServer::Behaviour::CloseMidBody) << answer("[]")
-                                      << u"network %1"_s.arg(QNetworkReply::RemoteHostClosedError) << 2000;
-    QTest::newRow("17 MiB body, refused unread") << int(TestServer::Behaviour::Answer) << QByteArray(17 * 1024 * 1024, ' ')
-                                                 << u"network %1"_s.arg(QNetworkReply::OperationCanceledError) << 5000;
-}
-
-void TestInvidiousClient::transport()
-{
-    QFETCH(int, behaviour);
-    QFETCH(QByteArray, body);
-    QFETCH(QString, outcome);
-    QFETCH(int, maxMs);
-    TestServer::Route route;
-    route.behaviour = TestServer::Behaviour(behaviour);
-    route.body = body;
-    m_server.route(Path, route);
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(describe(fetch()), outcome);
-    QVERIFY2(clock.elapsed() < maxMs, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestInvidiousClient::cancellationAbortsTheRequest()

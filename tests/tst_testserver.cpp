@@ -85,9 +85,6 @@ void TestTestServer::misbehaviour_data()
     QTest::newRow("drip") << int(TestServer::Behaviour::Drip) << int(QNetworkReply::NoError) << QByteArray("abcd") << 300 + 3 * 100;
     QTest::newRow("close mid-body") << int(TestServer::Behaviour::CloseMidBody)
                                     << int(QNetworkReply::RemoteHostClosedError) << QByteArray("ab") << 300;
-    // The client's own 5 s transfer time-out is what ends this one.
-    QTest::newRow("silent") << int(TestServer::Behaviour::Silent) << int(QNetworkReply::OperationCanceledError)
-                            << QByteArray() << 4500;
 }
 
 void TestTestServer::misbehaviour()
