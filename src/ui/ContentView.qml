@@ -76,19 +76,27 @@ Pane {
             color: "black"
             clip: true
 
+            // Both player layers are loaded by URL: their modules (Qt Multimedia's, WebEngine's) load
+            // when first needed, not with the window.
             Loader {
+                id: videoLoader
                 anchors.fill: parent
                 active: root.model.modeKind === PlayerModel.Native && root.model.player !== null
-                sourceComponent: VideoSurface {
-                    player: root.model.player
-                    fullScreen: root.fullScreen
-                    keysEnabled: !field.activeFocus
-                    onFullScreenToggled: root.setFullScreen(!root.fullScreen)
-                    onFullScreenLeft: root.setFullScreen(false)
+                onActiveChanged: {
+                    if (active)
+                        setSource("VideoSurface.qml", { player: root.model.player, fullScreen: Qt.binding(() => root.fullScreen),
+                                                        keysEnabled: Qt.binding(() => !field.activeFocus) })
+                    else
+                        source = ""
                 }
             }
+            Connections {
+                target: videoLoader.item
+                ignoreUnknownSignals: true
+                function onFullScreenToggled() { root.setFullScreen(!root.fullScreen) }
+                function onFullScreenLeft() { root.setFullScreen(false) }
+            }
 
-            // Loaded by URL so WebEngine's modules load only on the first embed attempt.
             Loader {
                 id: embedLoader
                 objectName: "embedLoader"
