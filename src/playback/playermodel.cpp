@@ -20,6 +20,16 @@ QSettings settings()
     return QSettings(u"Vireo"_s, u"Vireo"_s);
 }
 
+// Views are told only of real changes.
+template<typename T>
+bool assign(T &member, T value)
+{
+    if (member == value)
+        return false;
+    member = std::move(value);
+    return true;
+}
+
 } // namespace
 
 std::shared_ptr<PlayerModel> PlayerModel::create(const Timing &timing)
@@ -170,50 +180,38 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
 
 void PlayerModel::setMode(PlaybackMode mode)
 {
-    if (mode == m_mode)
-        return;
-    m_mode = std::move(mode);
-    Q_EMIT modeChanged();
+    if (assign(m_mode, std::move(mode)))
+        Q_EMIT modeChanged();
 }
 
 void PlayerModel::setLoading(bool loading)
 {
-    if (loading == m_loading)
-        return;
-    m_loading = loading;
-    Q_EMIT loadingChanged();
+    if (assign(m_loading, loading))
+        Q_EMIT loadingChanged();
 }
 
 void PlayerModel::setError(std::optional<QString> error)
 {
-    if (error == m_error)
-        return;
-    m_error = std::move(error);
-    Q_EMIT errorChanged();
+    if (assign(m_error, std::move(error)))
+        Q_EMIT errorChanged();
 }
 
 void PlayerModel::setStatus(const QString &status)
 {
-    if (status == m_status)
-        return;
-    m_status = status;
-    Q_EMIT statusChanged(m_status);
+    if (assign(m_status, status))
+        Q_EMIT statusChanged(m_status);
 }
 
 void PlayerModel::setTitle(std::optional<QString> title)
 {
-    if (title == m_title)
-        return;
-    m_title = std::move(title);
-    Q_EMIT titleChanged();
+    if (assign(m_title, std::move(title)))
+        Q_EMIT titleChanged();
 }
 
 void PlayerModel::setChannel(std::optional<QString> channel)
 {
-    if (channel == m_channel)
-        return;
-    m_channel = std::move(channel);
-    Q_EMIT channelChanged();
+    if (assign(m_channel, std::move(channel)))
+        Q_EMIT channelChanged();
 }
 
 void PlayerModel::setRequest(std::optional<QString> videoID, std::optional<QString> currentBase)

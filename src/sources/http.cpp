@@ -45,7 +45,7 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 ma
 
     co_await reply.get();
 
-    response.tooLarge = r->property("tooLarge").toBool();
+    const bool tooLarge = r->property("tooLarge").toBool();
     response.status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // Qt reports HTTP error statuses as errors too; those answers arrived whole and are the
     // caller's to judge by their status.
@@ -54,7 +54,7 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 ma
     const bool statusError = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
         || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError)
         || redirectNotFollowed;
-    response.error = response.tooLarge ? QNetworkReply::OperationCanceledError
+    response.error = tooLarge ? QNetworkReply::OperationCanceledError
         : statusError                  ? QNetworkReply::NoError
                                        : error;
     if (response.error == QNetworkReply::NoError)

@@ -18,7 +18,6 @@ struct Response {
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     int status = 0;
     QByteArray body;
-    bool tooLarge = false; // the body passed maxBytes and was dropped
 };
 
 // The process-wide network access manager. Main thread only; it lives as long as the application.
