@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "instancelist.h"
 
-#include "sources/http.h"
+#include "net/http.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "oneshot.h"
 #include "playbackmode.h"
 #include "readiness.h"
-#include "sources/cancellation.h"
+#include "net/cancellation.h"
 
 #include <QObject>
 #include <QUrl>

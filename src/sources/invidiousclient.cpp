@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "invidiousclient.h"
 
-#include "http.h"
+#include "net/http.h"
 
 #include <QUrlQuery>
 #include <QtConcurrent/QtConcurrentRun>

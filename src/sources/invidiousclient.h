@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cancellation.h"
+#include "net/cancellation.h"
 #include "instances/instance.h"
 #include "videoinfo.h"
 
