@@ -18,8 +18,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace vireo;
-using vireo::test::StandIns;
-using vireo::test::TestServer;
+using namespace vireo::test;
 
 namespace {
 
@@ -32,10 +31,10 @@ double median(QList<double> values)
 // play() until the model plays natively; milliseconds.
 double timeToPlay(const QString &cacheRoot, const QList<std::pair<QString, QString>> &instances)
 {
-    StandIns::writeCache(cacheRoot, instances);
+    writeCache(cacheRoot, instances);
     const auto model = PlayerModel::create({std::chrono::seconds(10), std::chrono::seconds(12),
                                             QUrl(u"http://127.0.0.1:9/instances.json"_s)});
-    model->setUrlText(StandIns::Id);
+    model->setUrlText(Id);
     QElapsedTimer clock;
     clock.start();
     model->play();
@@ -77,18 +76,16 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
     const QString cache = home.path() + u"/cache"_s;
 
-    StandIns standIns;
-    if (!standIns.listen())
-        return 1;
-    standIns.answer(u"working"_s, u"/clip.mp4"_s);
-    standIns.server().route(u"/challenge/api/v1/videos/"_s + StandIns::Id, 200, "<html>Just a moment...</html>", "text/html");
-    const std::pair<QString, QString> working{u"working"_s, standIns.base(u"working"_s)};
-    const std::pair<QString, QString> refused{u"refused"_s, u"http://127.0.0.1:%1"_s.arg(TestServer::refusedPort())};
-    const std::pair<QString, QString> challenge{u"challenge"_s, standIns.base(u"challenge"_s)};
+    TestServer server;
+    server.answer(u"working"_s, u"/clip.mp4"_s);
+    server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html>Just a moment...</html>", "text/html"});
+    const std::pair<QString, QString> working{u"working"_s, server.base(u"working"_s)};
+    const std::pair<QString, QString> refusing{u"refused"_s, refused()};
+    const std::pair<QString, QString> challenge{u"challenge"_s, server.base(u"challenge"_s)};
 
     QNetworkAccessManager nam;
-    const QUrl api = standIns.server().url(u"/working/api/v1/videos/"_s + StandIns::Id);
-    const QUrl stream = standIns.server().url(u"/clip.mp4"_s);
+    const QUrl api = server.url(u"/working/api/v1/videos/"_s + Id);
+    const QUrl stream = server.url(u"/clip.mp4"_s);
 
     constexpr int Runs = 15;
     bare(nam, api, stream, true); // warm both paths once: codec plugins, audio, first connection
@@ -99,7 +96,7 @@ int main(int argc, char *argv[])
         bareMs.append(bare(nam, api, stream, false));
         bareAudioMs.append(bare(nam, api, stream, true));
         vireoMs.append(timeToPlay(cache, {working}));
-        refusedMs.append(timeToPlay(cache, {refused, refused, working}));
+        refusedMs.append(timeToPlay(cache, {refusing, refusing, working}));
         challengeMs.append(timeToPlay(cache, {challenge, challenge, working}));
     }
     if (std::count(vireoMs.begin(), vireoMs.end(), -1.0) > 0)

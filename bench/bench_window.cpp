@@ -50,15 +50,14 @@ int stalls(vireo::VireoApp &windows)
     QTemporaryDir home;
     qputenv("XDG_CACHE_HOME", (home.path() + u"/cache"_s).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
-    auto *standIns = new vireo::test::StandIns;
-    standIns->listen();
-    standIns->fail(u"one"_s, 429);
-    standIns->answer(u"two"_s, u"/clip.mp4"_s);
-    standIns->writeCache(home.path() + u"/cache"_s, QStringList{u"one"_s, u"two"_s});
+    auto *server = new vireo::test::TestServer;
+    server->route(u"/one/api/v1/videos/"_s + vireo::test::Id, {429, "<html>slow down</html>", "text/html"});
+    server->answer(u"two"_s, u"/clip.mp4"_s);
+    vireo::test::writeCache(home.path() + u"/cache"_s, {{u"one"_s, server->base(u"one"_s)}, {u"two"_s, server->base(u"two"_s)}});
 
     QQuickWindow *window = windows.newWindow();
     auto *model = window->property("model").value<vireo::PlayerModel *>();
-    model->setUrlText(vireo::test::StandIns::Id);
+    model->setUrlText(vireo::test::Id);
 
     auto *clock = new QElapsedTimer;
     auto *longest = new qint64(0);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Stand-in servers for the demo and the benchmarks: one instance that refuses connections, one that
-// answers an HTML challenge page, one that streams the test clip. Writes a fresh instance cache
-// listing them, best first, under the given caches folder, prints the port, and serves until killed.
+// Stand-in servers for the demo: one instance that refuses connections, one that answers an HTML
+// challenge page, one that streams the test clip. Writes a fresh instance cache listing them, best
+// first, under the given caches folder, prints the port, and serves until killed.
 #include "standins.h"
 
 #include <QCoreApplication>
@@ -9,32 +9,24 @@
 #include <csignal>
 
 using namespace Qt::StringLiterals;
-using vireo::test::StandIns;
-using vireo::test::TestServer;
+using namespace vireo::test;
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
+    if (argc != 2) {
         QTextStream(stderr) << "usage: vireo-standins CACHE_ROOT\n";
         return 2;
     }
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
     std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
 
-    StandIns standIns;
-    if (!standIns.listen())
+    TestServer server;
+    server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html><title>Just a moment...</title>Checking your browser</html>", "text/html"});
+    server.answer(u"working"_s, u"/clip.mp4"_s, false, "\"Vireo test clip — colour bars and a 440 Hz tone\"");
+    if (!writeCache(QString::fromLocal8Bit(argv[1]), {{u"refused.invalid"_s, refused()}, {u"challenge.invalid"_s, server.base(u"challenge"_s)},
+                                                      {u"working.invalid"_s, server.base(u"working"_s)}}))
         return 1;
-    standIns.server().route(u"/challenge/api/v1/videos/"_s + StandIns::Id, 200,
-                            "<!DOCTYPE html><html><head><title>Just a moment...</title></head><body>Checking your browser</body></html>",
-                            "text/html");
-    standIns.answer(u"working"_s, u"/clip.mp4"_s, false, "\"Vireo test clip — colour bars and a 440 Hz tone\"");
-    const QString refused = u"http://127.0.0.1:%1"_s.arg(TestServer::refusedPort());
-    if (!StandIns::writeCache(args.at(1), {{u"refused.invalid"_s, refused},
-                                           {u"challenge.invalid"_s, standIns.base(u"challenge"_s)},
-                                           {u"working.invalid"_s, standIns.base(u"working"_s)}}))
-        return 1;
-    QTextStream(stdout) << standIns.server().port() << Qt::endl;
+    QTextStream(stdout) << server.url(QString()).port() << Qt::endl;
     return app.exec();
 }

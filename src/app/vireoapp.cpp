@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "vireoapp.h"
 
-#include "playback/playermodel.h"
-
 #include <QGuiApplication>
 #include <QQmlComponent>
 
@@ -10,7 +8,8 @@ using namespace Qt::StringLiterals;
 
 namespace vireo {
 
-VireoApp::VireoApp()
+VireoApp::VireoApp(const PlayerModel::Timing &timing)
+    : m_timing(timing)
 {
     m_engine.addImportPath(u"qrc:/qt/qml"_s);
 }
@@ -25,7 +24,7 @@ VireoApp::~VireoApp()
 
 QQuickWindow *VireoApp::newWindow()
 {
-    auto model = PlayerModel::create();
+    auto model = PlayerModel::create(m_timing);
     QQmlEngine::setObjectOwnership(model.get(), QQmlEngine::CppOwnership);
     QQmlComponent component(&m_engine, QUrl(u"qrc:/qt/qml/Vireo/Main.qml"_s), QQmlComponent::PreferSynchronous);
     if (!component.isReady()) {

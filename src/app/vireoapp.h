@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "playback/playermodel.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QQmlApplicationEngine>
@@ -10,14 +12,13 @@
 
 namespace vireo {
 
-class PlayerModel;
-
 // The window group: every window has its own view and its own model; the last one closed quits.
 class VireoApp : public QObject
 {
     Q_OBJECT
 public:
-    VireoApp();
+    // Every window's model waits as long as `timing` says; a test may shorten it.
+    explicit VireoApp(const PlayerModel::Timing &timing = {});
     ~VireoApp() override;
 
     [[nodiscard]] int windowCount() const { return int(m_windows.size()); }
@@ -34,6 +35,7 @@ private:
         std::shared_ptr<PlayerModel> model; // the window's hold; a running request holds its own
     };
 
+    const PlayerModel::Timing m_timing;
     QQmlApplicationEngine m_engine;
     std::vector<Window> m_windows;
 };

@@ -1,36 +1,64 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "testserver.h"
-
+#include <QHash>
 #include <QStringList>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUrl>
 
 namespace vireo::test {
 
-// Stand-in Invidious instances and their media, all on one loopback server: instance "name" has
-// the base <server>/name, and the test clip is at /clip.mp4.
-class StandIns
+inline const QString Id = QStringLiteral("dQw4w9WgXcQ");
+
+// A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
+// servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4, and
+// /silent.mp4 accepts and never answers. Anything without a route answers 404.
+class TestServer
 {
 public:
-    static inline const QString Id = QStringLiteral("dQw4w9WgXcQ");
+    enum class Behaviour { Answer, Drip, Silent }; // Drip: one byte a second
+    struct Route {
+        int status = 200;
+        QByteArray body;
+        QByteArray type = "application/json";
+        Behaviour behaviour = Behaviour::Answer;
+    };
 
-    bool listen();
-    [[nodiscard]] TestServer &server() { return m_server; }
-    [[nodiscard]] QString base(const QString &name) const { return m_server.base() + u'/' + name; }
-
-    // Forgets every answer and request; serves the clip again, and a media path that never answers.
+    TestServer();
+    [[nodiscard]] QString base(const QString &name = {}) const;
+    [[nodiscard]] QUrl url(const QString &path) const { return QUrl(base() + path); }
+    // `path` may end in "?query" to answer only that query.
+    void route(const QString &path, const Route &route) { m_routes.insert(path, route); }
+    // Instance `name` answers for Id (only with ?local=true when `local`) with one stream at `media`.
+    void answer(const QString &name, const QString &media, bool local = false, const QByteArray &titleJson = "\"Clip\"");
+    [[nodiscard]] int requests(const QString &path) const { return int(m_requests.count(path)); }
+    // Bytes of answers to `path` that reached the client before it hung up.
+    [[nodiscard]] qint64 sent(const QString &path) const { return m_sent.value(path); }
     void reset();
-    // Writes a fresh instance cache under `cacheRoot` (what XDG_CACHE_HOME names), best first.
-    static bool writeCache(const QString &cacheRoot, const QList<std::pair<QString, QString>> &hostsAndBases);
-    bool writeCache(const QString &cacheRoot, const QStringList &names);
-
-    // The instance answers for Id with one stream at `mediaPath`.
-    void answer(const QString &name, const QString &mediaPath, bool local = false, const QByteArray &titleJson = "\"Clip\"");
-    // The instance answers with an HTML page under `status`.
-    void fail(const QString &name, int status = 500);
 
 private:
-    TestServer m_server;
+    void serve(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    QHash<QString, Route> m_routes;
+    QStringList m_requests;
+    QHash<QString, qint64> m_sent;
+};
+
+// The base URL of a loopback port that nothing listens on.
+[[nodiscard]] QString refused();
+
+// Writes a fresh instance cache under `cacheRoot` (what XDG_CACHE_HOME names) listing these
+// (host, base) pairs, best first.
+bool writeCache(const QString &cacheRoot, const QList<std::pair<QString, QString>> &instances);
+
+// Caches and settings of a test's own: XDG_CACHE_HOME and XDG_CONFIG_HOME point into it.
+struct Home : QTemporaryDir {
+    Home();
+    [[nodiscard]] QString cache() const { return path() + QStringLiteral("/cache"); }
+    // A fresh instance cache listing the named stand-ins of `server`, best first.
+    bool instances(const TestServer &server, const QStringList &names) const;
 };
 
 } // namespace vireo::test

@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: MIT
+// A whole request through the model: the instance list from a temporary cache, real HTTP to
+// loopback stand-in instances, real media players on the generated clip, and instances that
+// misbehave on purpose.
+#include "playback/playermodel.h"
+#include "standins.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using namespace vireo;
+using vireo::test::TestServer;
+
+namespace {
+
+const QString Link = u"https://youtu.be/"_s + test::Id;
+const QString Service = u"https://www.youtube.com/watch?v="_s + test::Id;
+const QString Invalid = u"That doesn't look like a valid YouTube link. Paste a watch, youtu.be or shorts URL with an 11-character video ID."_s;
+const QString Failure = u"Couldn't play this video. Every source failed — try again or open it in your browser."_s;
+
+QStringList trying(const QString &host)
+{
+    return {u"Trying "_s + host + u"…"_s, u"Trying "_s + host + u" (local)…"_s};
+}
+
+} // namespace
+
+class TestPipeline : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void request_data();
+    void request();
+    void embedTimerEndsOnlyItsOwnWait();
+    void supersede_data();
+    void supersede();
+    void hostile_data();
+    void hostile();
+
+private:
+    std::shared_ptr<PlayerModel> model(std::chrono::milliseconds readiness = 1s);
+
+    TestServer m_server;
+    std::unique_ptr<test::Home> m_home;
+    QStringList m_statuses;
+};
+
+void TestPipeline::init()
+{
+    m_server.reset();
+    m_home = std::make_unique<test::Home>();
+    QTRY_COMPARE(MediaPlayer::liveCount(), 0); // the last test's players are gone
+}
+
+std::shared_ptr<PlayerModel> TestPipeline::model(std::chrono::milliseconds readiness)
+{
+    // The directory is never needed while the cache is fresh; should it be asked, nothing answers.
+    auto m = PlayerModel::create({readiness, 1200ms, QUrl(test::refused())});
+    m->setUrlText(Link);
+    m_statuses.clear();
+    connect(m.get(), &PlayerModel::statusChanged, this, [this](const QString &status) { m_statuses.append(status); });
+    return m;
+}
+
+void TestPipeline::request_data()
+{
+    QTest::addColumn<QStringList>("instances"); // best first
+    QTest::addColumn<QStringList>("answers");   // "name media [title]"; "name+local …" answers only with local=true
+    QTest::addColumn<QStringList>("statuses");
+    QTest::addColumn<QString>("title");
+
+    const QString finding = u"Finding instances…"_s;
+    QTest::newRow("first instance plays") << QStringList{u"one"_s, u"two"_s} << QStringList{u"one /clip.mp4"_s}
+                                          << QStringList{finding, u"Trying one…"_s, u"Playing from one"_s} << u"Clip"_s;
+    QTest::newRow("plain fails, local plays") << QStringList{u"one"_s} << QStringList{u"one+local /clip.mp4"_s}
+                                              << QStringList{finding} + trying(u"one"_s) + QStringList{u"Playing from one"_s} << u"Clip"_s;
+    QTest::newRow("stream never ready, first title stays")
+        << QStringList{u"one"_s, u"two"_s} << QStringList{u"one /silent.mp4 First"_s, u"two /clip.mp4 Second"_s}
+        << QStringList{finding} + trying(u"one"_s) + QStringList{u"Trying two…"_s, u"Playing from two"_s} << u"First"_s;
+    QStringList ten = {finding};
+    for (const QString &name : {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s})
+        ten += trying(name);
+    QTest::newRow("ten failures, the embed plays") << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s} << QStringList{}
+                                                   << ten + QStringList{u"Trying YouTube embed…"_s, u"Playing from YouTube embed"_s} << QString();
+    QTest::newRow("the embed stays silent") << QStringList{u"a"_s} << QStringList{}
+                                            << QStringList{finding} + trying(u"a"_s) + QStringList{u"Trying YouTube embed…"_s, QString()} << QString();
+}
+
+void TestPipeline::request()
+{
+    QFETCH(QStringList, instances);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, statuses);
+    QFETCH(QString, title);
+    QVERIFY(m_home->instances(m_server, instances));
+    for (const QString &answer : std::as_const(answers)) {
+        const QStringList words = answer.split(u' ');
+        m_server.answer(words[0].section(u'+', 0, 0), words[1], words[0].endsWith(u"+local"_s),
+                        '"' + words.value(2, u"Clip"_s).toUtf8() + '"');
+    }
+    const auto m = model();
+    m->play();
+    QVERIFY(m->loading());
+    QCOMPARE(m->browserURL().toString(), Service);
+    const bool embedPlays = statuses.last() == u"Playing from YouTube embed"_s;
+    if (embedPlays) {
+        QTRY_COMPARE_WITH_TIMEOUT(m->modeKind(), PlayerModel::Embed, 5000);
+        m->embedResult(true);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!m->loading(), 8000);
+    QCOMPARE(m_statuses, statuses);
+    QCOMPARE(m->hasTitle() ? m->title() : QString(), title);
+
+    if (statuses.last().isEmpty()) { // every source failed; a late report changes nothing
+        QVERIFY(m->modeKind() == PlayerModel::Failed && m->error() == Failure);
+        m->embedResult(true);
+        QTest::qWait(50);
+        QVERIFY(m->modeKind() == PlayerModel::Failed && m_statuses == statuses);
+    } else if (!embedPlays) {
+        const QString host = statuses.last().mid(13);
+        QCOMPARE(m->channel(), u"Channel"_s);
+        QCOMPARE(m->browserURL().toString(), m_server.base(host) + u"/watch?v="_s + test::Id);
+        QCOMPARE(m_server.requests(u"/two/api/v1/videos/"_s + test::Id), int(host == u"two"_s));
+        QTRY_COMPARE(m->player()->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+    } else {
+        QCOMPARE(m->browserURL().toString(), Service);
+    }
+}
+
+void TestPipeline::embedTimerEndsOnlyItsOwnWait()
+{
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    const auto m = model();
+    m->play();
+    QTRY_COMPARE(m->modeKind(), PlayerModel::Embed);
+    QTest::qWait(600);
+    m->play(); // the first wait's timer fires in about 600 ms; this wait must get its full 1200
+    QTRY_COMPARE(m->modeKind(), PlayerModel::Embed);
+    QTest::qWait(800);
+    QVERIFY(m->modeKind() == PlayerModel::Embed && m->loading());
+    QTRY_COMPARE_WITH_TIMEOUT(m->modeKind(), PlayerModel::Failed, 3000);
+}
+
+void TestPipeline::supersede_data()
+{
+    QTest::addColumn<QString>("media"); // empty: every instance fails
+    QTest::addColumn<int>("mode");      // what the old request is waiting in
+    QTest::newRow("during the readiness wait") << u"/clip.mp4"_s << int(PlayerModel::Idle);
+    QTest::newRow("while it plays") << u"/clip.mp4"_s << int(PlayerModel::Native);
+    QTest::newRow("during the embed wait") << QString() << int(PlayerModel::Embed);
+}
+
+void TestPipeline::supersede()
+{
+    QFETCH(QString, media);
+    QFETCH(int, mode);
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    if (!media.isEmpty())
+        m_server.answer(u"one"_s, media);
+    const auto m = model();
+    m->play();
+    QElapsedTimer clock;
+    clock.start();
+    // Supersede the moment the candidate exists, long before it can be ready.
+    while ((mode == PlayerModel::Idle ? MediaPlayer::liveCount() == 0 : m->modeKind() != mode) && clock.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    const QPointer<MediaPlayer> playing = m->player();
+    if (playing)
+        QTRY_COMPARE(playing->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+
+    m->setUrlText(u" "_s);
+    m->play();
+    QVERIFY(m->modeKind() == PlayerModel::Idle && !m->loading() && m->error() == Invalid);
+    QVERIFY(m->status().isEmpty() && !m->hasTitle() && !m->hasChannel() && m->browserURL().isEmpty());
+    if (playing)
+        QCOMPARE(playing->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+    // The old request finds itself cancelled at its next check and changes nothing more.
+    QSignalSpy modeChanged(m.get(), &PlayerModel::modeChanged);
+    QSignalSpy errorChanged(m.get(), &PlayerModel::errorChanged);
+    QTest::qWait(1200);
+    QVERIFY(m_statuses.last().isEmpty() && modeChanged.isEmpty() && errorChanged.isEmpty());
+    QTRY_COMPARE(MediaPlayer::liveCount(), 0);
+}
+
+void TestPipeline::hostile_data()
+{
+    QTest::addColumn<QByteArray>("body"); // what the first instance answers; a valid answer unless it breaks a rule
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<int>("boundMs");
+    const QByteArray valid = R"({"title":"t","formatStreams":[{"url":")" + m_server.url(u"/clip.mp4"_s).toEncoded() + "\"}]}";
+    QTest::newRow("connection refused") << QByteArray() << 0 << 0 << 2000;
+    QTest::newRow("valid answer under 404") << valid << 404 << 0 << 2000;
+    QTest::newRow("HTML under 200") << QByteArray("<!DOCTYPE html><html>Just a moment...</html>") << 200 << 0 << 2000;
+    QTest::newRow("JSON nested 100000 deep") << QByteArray(100000, '[') + QByteArray(100000, ']') << 200 << 0 << 2000;
+    QTest::newRow("valid answer of 50 MB") << R"({"title":")" + QByteArray(50'000'000, 'x') + valid.mid(10) << 200 << 0 << 3000;
+    QTest::newRow("valid answer at a byte a second") << valid << 200 << int(TestServer::Behaviour::Drip) << 6000 + 2000;
+    QTest::newRow("file: stream of a playable clip")
+        << R"({"formatStreams":[{"url":"file://)" + QByteArray(VIREO_TEST_CLIP) + R"("}]})" << 200 << 0 << 2000;
+}
+
+void TestPipeline::hostile()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(int, behaviour);
+    QFETCH(int, boundMs);
+    m_server.route(u"/bad/api/v1/videos/"_s + test::Id, {status, body, "application/json", TestServer::Behaviour(behaviour)});
+    m_server.route(u"/bad/api/v1/videos/"_s + test::Id + u"?local=true"_s, {404, {}});
+    m_server.answer(u"good"_s, u"/clip.mp4"_s);
+    QVERIFY(test::writeCache(m_home->cache(), {{u"bad"_s, status ? m_server.base(u"bad"_s) : test::refused()},
+                                               {u"good"_s, m_server.base(u"good"_s)}}));
+    const auto m = model();
+    QElapsedTimer clock;
+    clock.start();
+    m->play();
+    QTRY_VERIFY_WITH_TIMEOUT(!m->loading(), boundMs + 2000);
+    QCOMPARE(m->status(), u"Playing from good"_s);
+    QVERIFY2(clock.elapsed() < boundMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(m_server.sent(u"/bad/api/v1/videos/"_s + test::Id) < 30'000'000); // a huge answer is cut off, not held
+}
+
+QTEST_GUILESS_MAIN(TestPipeline)
+#include "tst_pipeline.moc"

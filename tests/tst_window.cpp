@@ -1,0 +1,243 @@
+// SPDX-License-Identifier: MIT
+// The window as people use it, under Xvfb: driven through its controls with real video and a real
+// web view, and the built executable started as a user starts it.
+#include "playback/playermodel.h"
+#include "standins.h"
+#include "vireoapp.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
+
+Q_IMPORT_QML_PLUGIN(VireoPlugin)
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using namespace vireo;
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { m_opened.append(url); }
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void invalidLink();
+    void nativePlayback();
+    void embedThenFailure();
+    void closingStopsThePlayer();
+    void executable();
+
+private:
+    void show(const QString &link);
+    template<typename T = QQuickItem>
+    T *find(const char *name) const { return m_window->findChild<T *>(QLatin1StringView(name)); }
+    bool shown(const char *name) const { return find(name) && find(name)->isVisible(); }
+    QString text(const char *name) const { return find(name)->property("text").toString(); }
+    void click(const char *name);
+    bool pictureIn(const QImage &image, QRectF area) const;
+    // Keeps a picture of the window for people to look at, when VIREO_SCREENSHOTS names a folder.
+    void snap(const char *name) const;
+
+    test::TestServer m_server;
+    std::unique_ptr<test::Home> m_home;
+    std::unique_ptr<VireoApp> m_app;
+    QQuickWindow *m_window = nullptr;
+    PlayerModel *m_model = nullptr;
+    QList<QUrl> m_opened;
+};
+
+void TestWindow::initTestCase()
+{
+    QDesktopServices::setUrlHandler(u"https"_s, this, "openUrl");
+    QDesktopServices::setUrlHandler(u"http"_s, this, "openUrl");
+}
+
+void TestWindow::init()
+{
+    m_server.reset();
+    m_home = std::make_unique<test::Home>();
+    QVERIFY(m_home->instances(m_server, {u"one"_s, u"two"_s}));
+    m_opened.clear();
+}
+
+void TestWindow::cleanup()
+{
+    m_app.reset();
+    m_window = nullptr;
+}
+
+void TestWindow::show(const QString &link)
+{
+    QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"lastURL"_s, link);
+    m_app = std::make_unique<VireoApp>(PlayerModel::Timing{1s, 12s, QUrl(test::refused())});
+    m_window = m_app->newWindow();
+    QVERIFY(m_window);
+    m_model = m_window->property("model").value<PlayerModel *>();
+    m_window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+}
+
+void TestWindow::click(const char *name)
+{
+    const QQuickItem *item = find(name);
+    QVERIFY(item);
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
+
+bool TestWindow::pictureIn(const QImage &image, QRectF area) const
+{
+    // Colour bars are bright, the black player area is not.
+    int bright = 0;
+    for (int y = int(area.top()) + 10; y < area.bottom() - 10; y += 8)
+        for (int x = int(area.left()) + 10; x < area.right() - 10; x += 8)
+            bright += qGray(image.pixel(x, y)) > 60;
+    return bright > 50;
+}
+
+void TestWindow::snap(const char *name) const
+{
+    if (const QString folder = qEnvironmentVariable("VIREO_SCREENSHOTS"); !folder.isEmpty())
+        m_window->grabWindow().save(folder + u'/' + QLatin1StringView(name) + u".png"_s);
+}
+
+void TestWindow::invalidLink()
+{
+    show(QString());
+    QVERIFY(find("playButton")->isEnabled() && !find("retryButton")->isEnabled() && !find("browserButton")->isEnabled());
+    for (const char c : QByteArrayView("not a video"))
+        QTest::keyClick(m_window, c);
+    QCOMPARE(QSettings(u"Vireo"_s, u"Vireo"_s).value(u"lastURL"_s), u"not a video"_s); // kept as it is typed
+    QVERIFY(find("retryButton")->isEnabled() && !find("browserButton")->isEnabled());
+    snap("new-window");
+    QTest::keyClick(m_window, Qt::Key_Return);
+    QVERIFY(shown("errorText") && !shown("progressOverlay"));
+    QCOMPARE(text("errorText"), PlayerModel::invalidLinkMessage());
+    QCOMPARE(text("statusText"), u"Ready"_s);
+    snap("invalid-link");
+}
+
+void TestWindow::nativePlayback()
+{
+    // The first instance's stream never starts; its title tries to load an image from a server.
+    const QByteArray title = R"("<img src=\")" + m_server.url(u"/x"_s).toEncoded() + R"(\"><b>bold</b>")";
+    m_server.answer(u"one"_s, u"/silent.mp4"_s, false, title);
+    m_server.answer(u"two"_s, u"/clip.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    click("browserButton"); // before any request: the video in the field, on the service
+    const qreal statusY = find("statusText")->y();
+    click("playButton");
+    QVERIFY(shown("progressOverlay"));
+    QTRY_COMPARE(text("overlayStatus"), u"Trying one…"_s);
+    QCOMPARE(text("statusText"), u"Trying one…"_s);
+    QTRY_VERIFY(shown("titleText") && shown("channelText"));
+    QVERIFY(text("titleText").startsWith(u"<img src="_s));
+    snap("searching");
+
+    QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), u"Playing from two"_s, 15000);
+    QVERIFY(!shown("progressOverlay"));
+    const QQuickItem *area = find("playerArea");
+    QTRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
+    QCOMPARE(m_server.requests(u"/x"_s), 0); // the title was shown as plain text
+    snap("native-playing");
+
+    // Open in browser leads to the video that plays, on its instance, whatever the field says now.
+    m_model->setUrlText(u"youtu.be/AAAAAAAAAAA"_s);
+    click("browserButton");
+    QCOMPARE(m_opened, (QList<QUrl>{QUrl(u"https://www.youtube.com/watch?v="_s + test::Id),
+                                    QUrl(m_server.base(u"two"_s) + u"/watch?v="_s + test::Id)}));
+
+    // Space pauses once the field has let go of the focus; Ctrl+L takes it back for typing.
+    find("playButton")->forceActiveFocus();
+    QTest::keyClick(m_window, Qt::Key_Space);
+    QTRY_COMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+    QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(m_window, Qt::Key_Space);
+    QCOMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+
+    // The next request clears the rows, and they leave no gap.
+    m_model->setUrlText(QString());
+    click("playButton");
+    QTRY_VERIFY(!shown("titleText") && !shown("channelText"));
+    QTRY_COMPARE(find("statusText")->y(), statusY);
+}
+
+void TestWindow::embedThenFailure()
+{
+    m_server.answer(u"two"_s, u"/missing.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    click("playButton");
+    QTRY_VERIFY_WITH_TIMEOUT(find("embedView"), 10000);
+    QSignalSpy results(find("embedView"), SIGNAL(result(bool)));
+    QVERIFY(shown("progressOverlay"));
+    snap("embed-attempt");
+    // The frame's host resolves nowhere here, and the page itself still loads: once.
+    QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), u"Playing from YouTube embed"_s, 10000);
+    QTest::qWait(500);
+    QCOMPARE(results.size(), 1);
+    QVERIFY(!shown("progressOverlay"));
+
+    click("retryButton");
+    QTRY_VERIFY_WITH_TIMEOUT(find("embedView"), 10000);
+    m_model->embedResult(false); // as a page that failed to load reports
+    QTRY_VERIFY(!find("embedView"));
+    QVERIFY(shown("errorText") && !shown("progressOverlay") && shown("titleText"));
+    QCOMPARE(text("errorText"), PlayerModel::failureMessage());
+    QCOMPARE(text("statusText"), u"Ready"_s);
+    snap("failed");
+}
+
+void TestWindow::closingStopsThePlayer()
+{
+    m_server.answer(u"one"_s, u"/clip.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    QPointer<PlayerModel> model = m_model;
+    QTest::keyClick(m_window, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(m_model->modeKind(), PlayerModel::Native, 10000);
+    m_window->close();
+    QCOMPARE(m_app->windowCount(), 0);
+    QTRY_VERIFY(model.isNull());
+    QTRY_COMPARE(MediaPlayer::liveCount(), 0);
+}
+
+void TestWindow::executable()
+{
+    // A remembered link, a cache of stand-ins, one Return: video on the screen.
+    m_server.answer(u"two"_s, u"/clip.mp4"_s);
+    QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"lastURL"_s, u"https://youtu.be/"_s + test::Id);
+    QProcess vireo;
+    vireo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    vireo.start(QStringLiteral(VIREO_EXECUTABLE), {});
+    // No window manager under Xvfb: the window is given the input focus directly.
+    QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, u"^Vireo$"_s,
+                                                               u"windowfocus"_s, u"--sync"_s, u"key"_s, u"Return"_s}), 0, 10000);
+    const QString shot = m_home->path() + u"/screen.png"_s;
+    QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s, shot}) == 0
+                                 && pictureIn(QImage(shot), QRectF(100, 150, 700, 300)), 20000);
+    QCOMPARE(m_server.requests(u"/one/api/v1/videos/"_s + test::Id), 2);
+    vireo.terminate();
+    QVERIFY(vireo.waitForFinished(10000));
+}
+
+int main(int argc, char *argv[])
+{
+    // The embed page's frame points at the real service; nothing here may reach it.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1\"");
+    QtWebEngineQuick::initialize();
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_window.moc"
