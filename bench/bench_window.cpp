@@ -2,29 +2,36 @@
 // Window figures under Xvfb.
 //   bench_window minimal | vireo : prints the wall clock (ms since the epoch) and the resident
 //       memory (kB) at the first frame, then exits; bench/run times the start from outside.
-//   bench_window stalls : plays from a stand-in instance and prints the longest gap between frames
-//       while the request runs (the busy indicator animates all the while, so every gap is a stall).
+//   bench_window stalls : the longest main-thread stall in each moment where a player or a view is
+//       made or dropped, one line each, "stall <scenario> <ms>": the window's first second on screen,
+//       a request, switching away from a playing or a paused video, an invalid link while one plays,
+//       closing a playing window, dropping a candidate after its time-out or after an error.
+//   bench_window quit : two windows play and both are closed; prints the longest stall until the
+//       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
+// VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/playermodel.h"
 #include "standins.h"
 #include "vireoapp.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
-#include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
-#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 Q_IMPORT_QML_PLUGIN(VireoPlugin)
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using namespace vireo;
 
 namespace {
+
+const bool Trace = qEnvironmentVariableIsSet("VIREO_BENCH_TRACE");
 
 long residentKb()
 {
@@ -45,48 +52,149 @@ void reportFirstFrame(QQuickWindow *window)
     }, Qt::SingleShotConnection);
 }
 
-int stalls(vireo::VireoApp &windows)
+// A timer that should fire every 2 ms on the main thread: the longest wait between two firings is
+// the longest time the event loop did not run.
+class Probe
 {
-    QTemporaryDir home;
-    qputenv("XDG_CACHE_HOME", (home.path() + u"/cache"_s).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
-    auto *server = new vireo::test::TestServer;
-    server->route(u"/one/api/v1/videos/"_s + vireo::test::Id, {429, "<html>slow down</html>", "text/html"});
-    server->answer(u"two"_s, u"/clip.mp4"_s);
-    vireo::test::writeCache(home.path() + u"/cache"_s, {{u"one"_s, server->base(u"one"_s)}, {u"two"_s, server->base(u"two"_s)}});
-
-    QQuickWindow *window = windows.newWindow();
-    auto *model = window->property("model").value<vireo::PlayerModel *>();
-    model->setUrlText(vireo::test::Id);
-
-    auto *clock = new QElapsedTimer;
-    auto *longest = new qint64(0);
-    auto *last = new qint64(-1);
-    QObject::connect(window, &QQuickWindow::frameSwapped, window, [=] {
-        if (*last >= 0 && model->loading()) {
-            *longest = std::max(*longest, clock->elapsed() - *last);
-            if (qEnvironmentVariableIsSet("VIREO_BENCH_TRACE") && clock->elapsed() - *last > 20)
-                QTextStream(stderr) << "gap " << clock->elapsed() - *last << " ms ending at " << clock->elapsed() << " (" << model->status() << ")\n";
-        }
-        *last = clock->elapsed();
-    });
-    if (qEnvironmentVariableIsSet("VIREO_BENCH_TRACE"))
-        QObject::connect(model, &vireo::PlayerModel::statusChanged, window, [=](const QString &s) {
-            QTextStream(stderr) << clock->elapsed() << " ms: " << s << "\n";
+public:
+    Probe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(2);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 gap = m_clock.restart();
+            if (Trace && gap > 20)
+                qInfo("%lld: stall of %lld ms", QDateTime::currentMSecsSinceEpoch(), gap);
+            m_longest = std::max(m_longest, gap);
         });
-    QObject::connect(model, &vireo::PlayerModel::loadingChanged, window, [=] {
-        if (!model->loading()) {
-            QTextStream(stdout) << u"longest gap between frames during a request: %1 ms over %2 ms (goal < 50 ms)\n"_s
-                                       .arg(*longest).arg(clock->elapsed());
-            QCoreApplication::exit(0);
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_clock.start();
+        m_timer.start();
+    }
+    qint64 stop()
+    {
+        m_timer.stop();
+        return std::max(m_longest, m_clock.elapsed());
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+template<typename Condition>
+void await(Condition condition)
+{
+    if (!QTest::qWaitFor(condition, 15000)) {
+        QTextStream(stderr) << "bench_window: the stand-in clip did not play\n";
+        std::exit(1);
+    }
+}
+
+// Measures `action` and what follows it for `settle`.
+template<typename Action>
+void measure(const char *scenario, Action action, std::chrono::milliseconds settle = 1500ms)
+{
+    Probe probe;
+    probe.start();
+    action();
+    QTest::qWait(int(settle.count()));
+    QTextStream(stdout) << "stall " << scenario << ' ' << probe.stop() << Qt::endl;
+}
+
+struct Stage {
+    test::TestServer server;
+    test::Home home;
+    VireoApp windows{PlayerModel::Timing{2s, 12s, QUrl(test::refused())}};
+
+    Stage()
+    {
+        server.answer(u"clip"_s, u"/clip.mp4"_s);
+        server.answer(u"silent"_s, u"/silent.mp4"_s);
+        server.answer(u"missing"_s, u"/missing.mp4"_s);
+    }
+    // A window whose requests ask these stand-ins, best first.
+    QQuickWindow *window(const QStringList &instances)
+    {
+        home.instances(server, instances);
+        QQuickWindow *window = windows.newWindow();
+        if (Trace)
+            QObject::connect(model(window), &PlayerModel::statusChanged, [](const QString &status) {
+                qInfo("%lld: %s", QDateTime::currentMSecsSinceEpoch() % 100000, qPrintable(status));
+            });
+        return window;
+    }
+    static PlayerModel *model(QQuickWindow *window) { return window->property("model").value<PlayerModel *>(); }
+    static bool playing(PlayerModel *model)
+    {
+        return model->player() && model->player()->mediaPlayer()->playbackState() == QMediaPlayer::PlayingState;
+    }
+    static void play(PlayerModel *model)
+    {
+        model->setUrlText(test::Id);
+        model->play();
+        await([&] { return playing(model); });
+        QTest::qWait(500); // well into the clip
+    }
+};
+
+int stalls()
+{
+    Stage stage;
+    QQuickWindow *first = nullptr;
+    measure("first-second", [&] { first = stage.window({u"clip"_s}); }, 1000ms);
+    PlayerModel *model = Stage::model(first);
+    measure("request", [&] { Stage::play(model); });
+    measure("switch-playing", [&] { model->play(); });
+    await([&] { return Stage::playing(model); });
+    model->player()->pause();
+    QTest::qWait(300);
+    measure("switch-paused", [&] { model->play(); });
+    await([&] { return Stage::playing(model); });
+    QTest::qWait(500);
+    model->setUrlText(u"not a link"_s);
+    measure("invalid-link", [&] { model->play(); });
+
+    // The first window goes while a second one stays on screen.
+    QQuickWindow *second = stage.window({u"clip"_s});
+    QTest::qWait(1000);
+    Stage::play(model);
+    measure("close-window", [&] { first->close(); });
+
+    model = Stage::model(second);
+    stage.home.instances(stage.server, {u"silent"_s, u"clip"_s});
+    model->setUrlText(test::Id);
+    measure("drop-after-timeout", [&] { model->play(); }, 5000ms);
+    stage.home.instances(stage.server, {u"missing"_s, u"clip"_s});
+    measure("drop-after-error", [&] { model->play(); }, 2000ms);
+    return 0;
+}
+
+int quit()
+{
+    auto *stage = new Stage; // lives until the end of main(), as the product's windows do
+    Stage::play(Stage::model(stage->window({u"clip"_s})));
+    Stage::play(Stage::model(stage->window({u"clip"_s})));
+    Probe probe;
+    QTimer::singleShot(0, [&] {
+        probe.start();
+        int i = 0;
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            QObject::connect(window, &QObject::destroyed, [] { qInfo("%lld: window destroyed", QDateTime::currentMSecsSinceEpoch()); });
+            QTimer::singleShot(200 * i++, window, [window] { qInfo("%lld: closing %s", QDateTime::currentMSecsSinceEpoch(), qPrintable(window->title())); window->close(); });
         }
     });
-    QTimer::singleShot(1000, window, [=] {
-        clock->start();
-        model->play();
-    });
-    QTimer::singleShot(30000, [] { QCoreApplication::exit(1); });
-    return QGuiApplication::exec();
+    QGuiApplication::exec();
+    const qint64 loop = probe.stop();
+    QElapsedTimer teardown;
+    teardown.start();
+    delete stage;
+    QTextStream(stdout) << "stall quit " << loop << ' ' << teardown.elapsed() << Qt::endl;
+    return 0;
 }
 
 } // namespace
@@ -101,18 +209,18 @@ int main(int argc, char *argv[])
         reportFirstFrame(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)));
         return app.exec();
     }
-    if (mode != "vireo" && mode != "stalls") {
-        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls\n";
+    if (mode != "vireo" && mode != "stalls" && mode != "quit") {
+        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit\n";
         return 2;
     }
     // The product's own start-up, as in main.cpp.
-    QtWebEngineQuick::initialize();
+    VireoApp::prepare();
     QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(u"Vireo"_s);
-    QGuiApplication::setOrganizationName(u"Vireo"_s);
-    vireo::VireoApp windows;
     if (mode == "stalls")
-        return stalls(windows);
+        return stalls();
+    if (mode == "quit")
+        return quit();
+    VireoApp windows;
     reportFirstFrame(windows.newWindow());
     return app.exec();
 }

@@ -169,20 +169,18 @@ void TestPipeline::supersede()
         QCoreApplication::processEvents();
     const QPointer<MediaPlayer> playing = m->player();
     if (playing)
-        QTRY_COMPARE(playing->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+        QTRY_COMPARE(test::soundStreams(), 1);
 
     m->setUrlText(u" "_s);
     m->play();
     QVERIFY(m->modeKind() == PlayerModel::Idle && !m->loading() && m->error() == Invalid);
     QVERIFY(m->status().isEmpty() && !m->hasTitle() && !m->hasChannel() && m->browserURL().isEmpty());
-    if (playing)
-        QCOMPARE(playing->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
     // The old request finds itself cancelled at its next check and changes nothing more.
     QSignalSpy modeChanged(m.get(), &PlayerModel::modeChanged);
     QSignalSpy errorChanged(m.get(), &PlayerModel::errorChanged);
     QTest::qWait(1200);
     QVERIFY(m_statuses.last().isEmpty() && modeChanged.isEmpty() && errorChanged.isEmpty());
-    QTRY_COMPARE(MediaPlayer::liveCount(), 0);
+    QVERIFY(MediaPlayer::liveCount() == 0 && test::soundStreams() == 0); // nothing left to be heard
 }
 
 void TestPipeline::hostile_data()

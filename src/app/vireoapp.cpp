@@ -3,15 +3,25 @@
 
 #include <QGuiApplication>
 #include <QQmlComponent>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace vireo {
 
 VireoApp::VireoApp(const PlayerModel::Timing &timing)
     : m_timing(timing)
 {
+    // Quitting waits for dropped players to wind down (quitWhenQuiet).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     m_engine.addImportPath(u"qrc:/qt/qml"_s);
+}
+
+void VireoApp::prepare()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
 }
 
 VireoApp::~VireoApp()
@@ -57,7 +67,17 @@ void VireoApp::windowClosed()
     m_windows.erase(it);
     window->deleteLater();
     if (m_windows.empty())
+        quitWhenQuiet();
+}
+
+void VireoApp::quitWhenQuiet(int attempts)
+{
+    // Dropped players wind down from the event loop (MediaPlayer::retire); quitting first would tear
+    // them down at exit, blocking. A candidate still waiting on a silent server is not waited for.
+    if (MediaPlayer::liveCount() == 0 || attempts == 0)
         QCoreApplication::quit();
+    else
+        QTimer::singleShot(20ms, this, [this, attempts] { quitWhenQuiet(attempts - 1); });
 }
 
 } // namespace vireo

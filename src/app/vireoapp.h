@@ -21,6 +21,10 @@ public:
     explicit VireoApp(const PlayerModel::Timing &timing = {});
     ~VireoApp() override;
 
+    // Before the application object exists: the embed view's WebEngine shares the windows' OpenGL
+    // context, and so can start itself when the first embed view is made rather than with Vireo.
+    static void prepare();
+
     [[nodiscard]] int windowCount() const { return int(m_windows.size()); }
 
 public Q_SLOTS:
@@ -30,6 +34,8 @@ private Q_SLOTS:
     void windowClosed();
 
 private:
+    void quitWhenQuiet(int attempts = 50);
+
     struct Window {
         QPointer<QQuickWindow> window;
         std::shared_ptr<PlayerModel> model; // the window's hold; a running request holds its own

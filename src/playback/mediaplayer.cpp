@@ -1,15 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "mediaplayer.h"
 
-#include <QAudioOutput>
-#include <QMediaPlayer>
+#include <QCoreApplication>
+#include <QTimer>
+#include <QVideoFrame>
 #include <atomic>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace vireo {
 namespace {
+
 std::atomic<int> live = 0;
+
+// Long enough for a paused pipeline to hand its last frame to the event loop.
+constexpr auto RetireDelay = 250ms;
+
 } // namespace
 
 int MediaPlayer::liveCount()
@@ -19,16 +26,18 @@ int MediaPlayer::liveCount()
 
 std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url)
 {
-    return {new MediaPlayer(url), [](MediaPlayer *p) { p->deleteLater(); }};
+    return {new MediaPlayer(url), [](MediaPlayer *p) { p->retire(); }};
 }
 
 MediaPlayer::MediaPlayer(const QUrl &url)
     : m_player(new QMediaPlayer(this))
     , m_audio(new QAudioOutput(this))
+    , m_sink(new QVideoSink(this))
     , m_hasItem(url.isValid() && !url.isEmpty())
 {
     ++live;
     m_player->setAudioOutput(m_audio);
+    m_player->setVideoSink(m_sink);
     connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString &message) {
         fail(message.isEmpty() ? u"The stream could not be played."_s : message);
     });
@@ -47,9 +56,28 @@ MediaPlayer::MediaPlayer(const QUrl &url)
 
 MediaPlayer::~MediaPlayer()
 {
-    // Stop first so no sound outlives the object while the pipeline winds down.
-    m_player->stop();
+    // Before its outputs: losing one would make the player rebuild the pipeline on its way out.
+    delete m_player;
     --live;
+}
+
+void MediaPlayer::retire()
+{
+    // GStreamer's streaming thread waits up to 300 ms for this thread to take each frame; a pipeline
+    // torn down (stopped, or an output removed) in the meantime blocks this thread until it gives up.
+    // So the player is paused now, which silences it at once, and deleted once it has settled.
+    m_player->pause();
+    disconnect(m_sink, &QVideoSink::videoFrameChanged, nullptr, nullptr); // its view shows the next video now
+    setParent(QCoreApplication::instance()); // freed at exit all the same
+    QTimer::singleShot(RetireDelay, this, &QObject::deleteLater);
+}
+
+void MediaPlayer::showOn(QVideoSink *sink)
+{
+    if (!sink)
+        return;
+    connect(m_sink, &QVideoSink::videoFrameChanged, sink, &QVideoSink::setVideoFrame);
+    sink->setVideoFrame(m_sink->videoFrame());
 }
 
 void MediaPlayer::fail(const QString &message)

@@ -5,6 +5,8 @@
 #include <QMediaPlayer>
 #include <QObject>
 #include <QUrl>
+#include <QVideoSink>
+#include <chrono>
 #include <memory>
 
 namespace vireo {
@@ -22,7 +24,8 @@ public:
     enum class ItemStatus { Unknown, ReadyToPlay, Failed };
     Q_ENUM(ItemStatus)
 
-    // Starts loading at once. Released with deleteLater, so it may be dropped from its own signals.
+    // Starts loading at once. Dropping the last reference retires the player: it falls silent at once
+    // and is torn down a moment later, from the event loop, so it may be dropped from its own signals.
     static std::shared_ptr<MediaPlayer> create(const QUrl &url);
     ~MediaPlayer() override;
 
@@ -36,6 +39,9 @@ public:
 
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
+    // Shows the pictures on a view's sink too. The player renders to a sink of its own, so views may
+    // come and go without the pipeline being rebuilt (which blocks while a frame is on its way).
+    Q_INVOKABLE void showOn(QVideoSink *sink);
 
     // How many players exist in the process: at most one candidate and one accepted per window.
     [[nodiscard]] static int liveCount();
@@ -46,9 +52,11 @@ Q_SIGNALS:
 private:
     explicit MediaPlayer(const QUrl &url);
     void fail(const QString &message);
+    void retire();
 
     QMediaPlayer *m_player = nullptr;
     QAudioOutput *m_audio = nullptr;
+    QVideoSink *m_sink = nullptr;
     bool m_hasItem = false;
     ItemStatus m_status = ItemStatus::Unknown;
     QString m_errorString;

@@ -77,17 +77,24 @@ Pane {
             clip: true
 
             // Both player layers are loaded by URL: their modules (Qt Multimedia's, WebEngine's) load
-            // when first needed, not with the window.
+            // when first needed, not before the window shows. Making the video surface holds up the
+            // event loop for a moment (its output sets up graphics for the media framework), so it is
+            // made once the window is on screen, before any request, and kept for every video.
             Loader {
                 id: videoLoader
                 anchors.fill: parent
-                active: root.model.modeKind === PlayerModel.Native && root.model.player !== null
-                onActiveChanged: {
-                    if (active)
-                        setSource("VideoSurface.qml", { player: root.model.player, fullScreen: Qt.binding(() => root.fullScreen),
-                                                        keysEnabled: Qt.binding(() => !field.activeFocus) })
-                    else
-                        source = ""
+                asynchronous: true
+                visible: root.model.modeKind === PlayerModel.Native
+            }
+            Connections {
+                target: root.Window.window
+                enabled: videoLoader.status === Loader.Null
+                function onFrameSwapped() {
+                    videoLoader.setSource("VideoSurface.qml", {
+                        player: Qt.binding(() => root.model.player),
+                        fullScreen: Qt.binding(() => root.fullScreen),
+                        keysEnabled: Qt.binding(() => videoLoader.visible && !field.activeFocus)
+                    })
                 }
             }
             Connections {

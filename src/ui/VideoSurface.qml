@@ -6,28 +6,32 @@ import QtQuick.Layouts
 import QtMultimedia
 import Vireo
 
-// The accepted player on screen, with the controls and keys people expect of a video player.
+// The accepted player on screen, with the controls and keys people expect of a video player. One
+// surface serves every video of its window; between videos it has no player.
 Item {
     id: root
 
-    required property StreamPlayer player
+    property StreamPlayer player: null
     property bool fullScreen: false
     property bool keysEnabled: true
     signal fullScreenToggled()
     signal fullScreenLeft()
 
-    readonly property var media: player.mediaPlayer
-    readonly property var audio: player.audioOutput
-    readonly property bool playing: media.playbackState === MediaPlayer.PlayingState
+    readonly property var media: player?.mediaPlayer ?? null
+    readonly property var audio: player?.audioOutput ?? null
+    readonly property bool playing: media?.playbackState === MediaPlayer.PlayingState
+
+    onPlayerChanged: player?.showOn(output.videoSink)
 
     function togglePlay() {
         if (playing)
             player.pause()
         else
-            player.play()
+            player?.play()
     }
     function seekBy(ms: int) {
-        media.position = Math.max(0, Math.min(media.duration, media.position + ms))
+        if (media)
+            media.position = Math.max(0, Math.min(media.duration, media.position + ms))
     }
     function clock(ms: real): string {
         const total = Math.max(0, Math.floor(ms / 1000))
@@ -41,7 +45,6 @@ Item {
         objectName: "videoOutput"
         anchors.fill: parent
     }
-    Component.onCompleted: media.videoOutput = output
 
     MouseArea {
         anchors.fill: parent
@@ -54,8 +57,8 @@ Item {
         objectName: "playbackError"
         anchors.centerIn: parent
         width: parent.width - 24
-        visible: root.player.failed
-        text: root.player.errorString
+        visible: root.player?.failed ?? false
+        text: root.player?.errorString ?? ""
         textFormat: Text.PlainText
         color: "white"
         wrapMode: Text.Wrap
@@ -88,25 +91,25 @@ Item {
                 ToolTip.visible: hovered
             }
             Label {
-                text: root.clock(root.media.position)
+                text: root.clock(root.media?.position ?? 0)
                 color: "white"
             }
             Slider {
                 objectName: "seekSlider"
                 Layout.fillWidth: true
                 from: 0
-                to: Math.max(1, root.media.duration)
-                value: root.media.position
-                enabled: root.media.seekable
+                to: Math.max(1, root.media?.duration ?? 0)
+                value: root.media?.position ?? 0
+                enabled: root.media?.seekable ?? false
                 onMoved: root.media.position = value
             }
             Label {
-                text: root.clock(root.media.duration)
+                text: root.clock(root.media?.duration ?? 0)
                 color: "white"
             }
             ToolButton {
                 objectName: "muteButton"
-                text: root.audio.muted ? qsTr("Unmute") : qsTr("Mute")
+                text: root.audio?.muted ? qsTr("Unmute") : qsTr("Mute")
                 palette.buttonText: "white"
                 onClicked: root.audio.muted = !root.audio.muted
                 ToolTip.text: qsTr("Mute (M)")
@@ -117,7 +120,7 @@ Item {
                 Layout.preferredWidth: 90
                 from: 0
                 to: 1
-                value: root.audio.volume
+                value: root.audio?.volume ?? 1
                 onMoved: root.audio.volume = value
             }
             ToolButton {

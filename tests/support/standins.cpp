@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTcpSocket>
 #include <QTimer>
@@ -104,6 +105,13 @@ bool writeCache(const QString &cacheRoot, const QList<std::pair<QString, QString
         json += (json.isEmpty() ? "" : ",") + u"{\"host\":\"%1\",\"base\":\"%2\",\"uptime\":%3}"_s.arg(host, base).arg(uptime--).toUtf8();
     QFile file(cacheRoot + u"/Vireo/instances.json"_s);
     return QDir().mkpath(cacheRoot + u"/Vireo"_s) && file.open(QIODevice::WriteOnly) && file.write('[' + json + ']') > 0;
+}
+
+int soundStreams()
+{
+    QProcess pactl;
+    pactl.start(u"pactl"_s, {u"list"_s, u"short"_s, u"sink-inputs"_s});
+    return pactl.waitForFinished() && pactl.exitCode() == 0 ? int(pactl.readAll().count('\n')) : -1;
 }
 
 Home::Home()

@@ -53,6 +53,9 @@ private:
 // (host, base) pairs, best first.
 bool writeCache(const QString &cacheRoot, const QList<std::pair<QString, QString>> &instances);
 
+// How many streams the sound server (PULSE_SERVER) plays; -1 when none answers.
+[[nodiscard]] int soundStreams();
+
 // Caches and settings of a test's own: XDG_CACHE_HOME and XDG_CONFIG_HOME point into it.
 struct Home : QTemporaryDir {
     Home();
