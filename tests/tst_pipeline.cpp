@@ -5,6 +5,7 @@
 #include "playback/playermodel.h"
 #include "standins.h"
 
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -71,22 +72,28 @@ void TestPipeline::request_data()
     QTest::addColumn<QStringList>("answers");   // "name media [title]"; "name+local …" answers only with local=true
     QTest::addColumn<QStringList>("statuses");
     QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("own"); // the stand-in set as the user's own instance
 
     const QString finding = u"Finding instances…"_s;
     QTest::newRow("first instance plays") << QStringList{u"one"_s, u"two"_s} << QStringList{u"one /clip.mp4"_s}
-                                          << QStringList{finding, u"Trying one…"_s, u"Playing from one"_s} << u"Clip"_s;
+                                          << QStringList{finding, u"Trying one…"_s, u"Playing from one"_s} << u"Clip"_s << QString();
     QTest::newRow("plain fails, local plays") << QStringList{u"one"_s} << QStringList{u"one+local /clip.mp4"_s}
-                                              << QStringList{finding} + trying(u"one"_s) + QStringList{u"Playing from one"_s} << u"Clip"_s;
+                                              << QStringList{finding} + trying(u"one"_s) + QStringList{u"Playing from one"_s} << u"Clip"_s << QString();
     QTest::newRow("stream never ready, first title stays")
         << QStringList{u"one"_s, u"two"_s} << QStringList{u"one /silent.mp4 First"_s, u"two /clip.mp4 Second"_s}
-        << QStringList{finding} + trying(u"one"_s) + QStringList{u"Trying two…"_s, u"Playing from two"_s} << u"First"_s;
+        << QStringList{finding} + trying(u"one"_s) + QStringList{u"Trying two…"_s, u"Playing from two"_s} << u"First"_s << QString();
     QStringList ten = {finding};
     for (const QString &name : {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s})
         ten += trying(name);
     QTest::newRow("ten failures, the embed plays") << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s} << QStringList{}
-                                                   << ten + QStringList{u"Trying YouTube embed…"_s, u"Playing from YouTube embed"_s} << QString();
+                                                   << ten + QStringList{u"Trying YouTube embed…"_s, u"Playing from YouTube embed"_s} << QString() << QString();
     QTest::newRow("the embed stays silent") << QStringList{u"a"_s} << QStringList{}
-                                            << QStringList{finding} + trying(u"a"_s) + QStringList{u"Trying YouTube embed…"_s, QString()} << QString();
+                                            << QStringList{finding} + trying(u"a"_s) + QStringList{u"Trying YouTube embed…"_s, QString()} << QString() << QString();
+    QTest::newRow("own instance first") << QStringList{u"one"_s} << QStringList{u"own /clip.mp4"_s, u"one /clip.mp4"_s}
+                                        << QStringList{finding, u"Trying 127.0.0.1…"_s, u"Playing from 127.0.0.1"_s} << u"Clip"_s << u"own"_s;
+    QTest::newRow("own instance fails") << QStringList{u"one"_s} << QStringList{u"one /clip.mp4"_s}
+                                        << QStringList{finding} + trying(u"127.0.0.1"_s) + QStringList{u"Trying one…"_s, u"Playing from one"_s}
+                                        << u"Clip"_s << u"own"_s;
 }
 
 void TestPipeline::request()
@@ -95,7 +102,10 @@ void TestPipeline::request()
     QFETCH(QStringList, answers);
     QFETCH(QStringList, statuses);
     QFETCH(QString, title);
+    QFETCH(QString, own);
     QVERIFY(m_home->instances(m_server, instances));
+    if (!own.isEmpty())
+        QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"preferredInstance"_s, m_server.base(own) + u'/');
     for (const QString &answer : std::as_const(answers)) {
         const QStringList words = answer.split(u' ');
         m_server.answer(words[0].section(u'+', 0, 0), words[1], words[0].endsWith(u"+local"_s),
@@ -122,9 +132,11 @@ void TestPipeline::request()
     } else if (!embedPlays) {
         const QString host = statuses.last().mid(13);
         QCOMPARE(m->channel(), u"Channel"_s);
-        QCOMPARE(m->browserURL().toString(), m_server.base(host) + u"/watch?v="_s + test::Id);
+        QCOMPARE(m->browserURL().toString(), m_server.base(host == u"127.0.0.1"_s ? own : host) + u"/watch?v="_s + test::Id);
         QCOMPARE(m_server.requests(u"/two/api/v1/videos/"_s + test::Id), int(host == u"two"_s));
         QTRY_COMPARE(m->player()->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+        m->setVolume(0.25); // for this video, the next ones and the next start
+        QVERIFY(m->player()->audioOutput()->volume() == 0.25f && PlayerModel::create()->volume() == 0.25);
     } else {
         QCOMPARE(m->browserURL().toString(), Service);
     }

@@ -34,6 +34,8 @@ private Q_SLOTS:
     void invalidLink();
     void nativePlayback();
     void embedThenFailure();
+    void settings_data();
+    void settings();
     void closingStopsThePlayer();
     void executable();
 
@@ -135,7 +137,8 @@ void TestWindow::nativePlayback()
     show(u"youtu.be/"_s + test::Id);
     click("browserButton"); // before any request: the video in the field, on the service
     const qreal statusY = find("statusText")->y();
-    click("playButton");
+    click("linkField");
+    QTest::keyClick(m_window, Qt::Key_Return);
     QVERIFY(shown("progressOverlay"));
     QTRY_COMPARE(text("overlayStatus"), u"Trying one…"_s);
     QCOMPARE(text("statusText"), u"Trying one…"_s);
@@ -148,7 +151,17 @@ void TestWindow::nativePlayback()
     const QQuickItem *area = find("playerArea");
     QTRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
     QCOMPARE(m_server.requests(u"/x"_s), 0); // the title was shown as plain text
+    QCOMPARE(m_window->title(), text("titleText") + u" — Vireo"_s);
     snap("native-playing");
+
+    // The accepted video has the keyboard at once; Ctrl+L gives it back to the field, for typing only.
+    QTest::keyClick(m_window, Qt::Key_Space);
+    QTRY_COMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+    QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(m_window, Qt::Key_Space);
+    QTest::keyClick(m_window, Qt::Key_K);
+    QCOMPARE(m_model->urlText(), u" k"_s);
+    QCOMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
 
     // Open in browser leads to the video that plays, on its instance, whatever the field says now.
     m_model->setUrlText(u"youtu.be/AAAAAAAAAAA"_s);
@@ -156,19 +169,37 @@ void TestWindow::nativePlayback()
     QCOMPARE(m_opened, (QList<QUrl>{QUrl(u"https://www.youtube.com/watch?v="_s + test::Id),
                                     QUrl(m_server.base(u"two"_s) + u"/watch?v="_s + test::Id)}));
 
-    // Space pauses once the field has let go of the focus; Ctrl+L takes it back for typing.
-    find("playButton")->forceActiveFocus();
-    QTest::keyClick(m_window, Qt::Key_Space);
-    QTRY_COMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
-    QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
-    QTest::keyClick(m_window, Qt::Key_Space);
-    QCOMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
-
     // The next request clears the rows, and they leave no gap.
     m_model->setUrlText(QString());
     click("playButton");
     QTRY_VERIFY(!shown("titleText") && !shown("channelText"));
     QTRY_COMPARE(find("statusText")->y(), statusY);
+    QCOMPARE(m_window->title(), u"Vireo"_s);
+}
+
+void TestWindow::settings_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("ftp") << u"ftp://x"_s << false;
+    QTest::newRow("not a URL") << u"not a url"_s << false;
+    QTest::newRow("no host") << u"https://"_s << false;
+    QTest::newRow("an instance of one's own") << u"http://inv.home.arpa:3000"_s << true;
+}
+
+void TestWindow::settings()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, kept);
+    show(QString());
+    QTest::keyClick(m_window, Qt::Key_Comma, Qt::ControlModifier);
+    QTRY_VERIFY(shown("instanceField") && find("instanceField")->hasActiveFocus());
+    for (const QChar c : std::as_const(address))
+        QTest::keyClick(m_window, c.toLatin1());
+    QCOMPARE(shown("instanceMessage"), !kept);
+    QTest::keyClick(m_window, Qt::Key_Return);
+    QCOMPARE(shown("instanceField"), !kept);
+    QCOMPARE(QSettings(u"Vireo"_s, u"Vireo"_s).value(u"preferredInstance"_s).toString(), kept ? address : QString());
 }
 
 void TestWindow::embedThenFailure()

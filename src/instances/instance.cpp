@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "instance.h"
 
+#include "net/http.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +55,15 @@ std::optional<QList<Instance>> Instance::decode(const QByteArray &json)
         list.append({host.toString(), base.toString(), uptime.toDouble()});
     }
     return list;
+}
+
+std::optional<Instance> Instance::fromAddress(const QString &address)
+{
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    if (!Http::isWebUrl(url))
+        return std::nullopt;
+    const QUrl base = url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::StripTrailingSlash);
+    return Instance{url.host(), base.toString(), 0};
 }
 
 } // namespace vireo

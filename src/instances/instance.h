@@ -22,6 +22,10 @@ struct Instance {
     [[nodiscard]] static std::optional<QByteArray> encode(const QList<Instance> &list);
     // Every record needs all three keys with their JSON types, or the whole list is refused.
     [[nodiscard]] static std::optional<QList<Instance>> decode(const QByteArray &json);
+
+    // An instance of one's own, from the address typed for it: http or https with a host; the host
+    // names it, and the address without its query, fragment and trailing slash is its base.
+    [[nodiscard]] static std::optional<Instance> fromAddress(const QString &address);
 };
 
 inline size_t qHash(const Instance &instance, size_t seed = 0) noexcept

@@ -20,6 +20,13 @@ struct Response {
     QByteArray body;
 };
 
+// An http or https address with a host: the only kind of address Vireo requests or plays.
+[[nodiscard]] inline bool isWebUrl(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1StringView("https") || scheme == QLatin1StringView("http")) && !url.host().isEmpty();
+}
+
 // The process-wide network access manager. Main thread only; it lives as long as the application.
 QNetworkAccessManager *network();
 

@@ -14,6 +14,9 @@ namespace vireo {
 namespace {
 
 constexpr auto LastUrlKey = "lastURL";
+constexpr auto VolumeKey = "volume";
+constexpr auto MutedKey = "muted";
+constexpr auto PreferredInstanceKey = "preferredInstance";
 
 QSettings settings()
 {
@@ -45,6 +48,8 @@ std::shared_ptr<PlayerModel> PlayerModel::create()
 PlayerModel::PlayerModel(const Timing &timing)
     : m_timing{timing.readiness, timing.embed,
                timing.directory.isEmpty() ? InstanceList::directoryUrl() : timing.directory}
+    , m_volume(std::clamp(settings().value(QLatin1StringView(VolumeKey), 1.0).toDouble(), 0.0, 1.0))
+    , m_muted(settings().value(QLatin1StringView(MutedKey), false).toBool())
 {
 }
 
@@ -71,6 +76,51 @@ void PlayerModel::setUrlText(const QString &text)
     store.setValue(QLatin1StringView(LastUrlKey), text);
     store.sync();
     Q_EMIT urlTextChanged();
+}
+
+void PlayerModel::setVolume(double volume)
+{
+    if (!assign(m_volume, std::clamp(volume, 0.0, 1.0)))
+        return;
+    settings().setValue(QLatin1StringView(VolumeKey), m_volume);
+    if (m_mode.player)
+        applyAudio(*m_mode.player);
+    Q_EMIT volumeChanged();
+}
+
+void PlayerModel::setMuted(bool muted)
+{
+    if (!assign(m_muted, muted))
+        return;
+    settings().setValue(QLatin1StringView(MutedKey), muted);
+    if (m_mode.player)
+        applyAudio(*m_mode.player);
+    Q_EMIT mutedChanged();
+}
+
+void PlayerModel::applyAudio(MediaPlayer &player) const
+{
+    player.audioOutput()->setVolume(float(m_volume));
+    player.audioOutput()->setMuted(m_muted);
+}
+
+QString PlayerModel::preferredInstance() const
+{
+    return settings().value(QLatin1StringView(PreferredInstanceKey)).toString();
+}
+
+void PlayerModel::setPreferredInstance(const QString &address)
+{
+    const QString kept = address.trimmed();
+    if (kept == preferredInstance() || !isInstanceAddress(kept))
+        return;
+    settings().setValue(QLatin1StringView(PreferredInstanceKey), kept);
+    Q_EMIT preferredInstanceChanged();
+}
+
+bool PlayerModel::isInstanceAddress(const QString &address)
+{
+    return address.trimmed().isEmpty() || Instance::fromAddress(address);
 }
 
 QUrl PlayerModel::browserURL() const
@@ -118,7 +168,9 @@ void PlayerModel::embedResult(bool ok)
 QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, CancelToken task)
 {
     self->setStatus(u"Finding instances…"_s);
-    const QList<Instance> instances = co_await InstanceList::top(5, self->m_timing.directory);
+    QList<Instance> instances = co_await InstanceList::top(5, self->m_timing.directory);
+    if (const auto own = Instance::fromAddress(self->preferredInstance()))
+        instances.prepend(*own);
 
     for (const Instance &instance : instances) {
         for (const bool local : {false, true}) {
@@ -137,6 +189,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
                 self->setChannel(info->author);
 
             const auto player = MediaPlayer::create(info->stream);
+            self->applyAudio(*player);
             if (!co_await waitUntilReady(player, self->m_timing.readiness)) {
                 player->pause();
                 continue;

@@ -32,6 +32,11 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(QString channel READ channel NOTIFY channelChanged FINAL)
     Q_PROPERTY(bool hasChannel READ hasChannel NOTIFY channelChanged FINAL)
     Q_PROPERTY(QUrl browserURL READ browserURL NOTIFY browserURLChanged FINAL)
+    // Kept in the settings, and carried from each video to the next.
+    Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged FINAL)
+    Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged FINAL)
+    // An Invidious instance of the user's own, tried before the directory's; empty for none.
+    Q_PROPERTY(QString preferredInstance READ preferredInstance WRITE setPreferredInstance NOTIFY preferredInstanceChanged FINAL)
 
 public:
     enum ModeKind { Idle = PlaybackMode::Idle, Native = PlaybackMode::Native, Embed = PlaybackMode::Embed,
@@ -63,6 +68,14 @@ public:
     [[nodiscard]] QString channel() const { return m_channel.value_or(QString()); }
     [[nodiscard]] bool hasChannel() const { return m_channel.has_value(); }
     [[nodiscard]] QUrl browserURL() const;
+    [[nodiscard]] double volume() const { return m_volume; }
+    void setVolume(double volume);
+    [[nodiscard]] bool muted() const { return m_muted; }
+    void setMuted(bool muted);
+    [[nodiscard]] QString preferredInstance() const;
+    // Empty, or an address isInstanceAddress() accepts; anything else is not kept.
+    void setPreferredInstance(const QString &address);
+    Q_INVOKABLE static bool isInstanceAddress(const QString &address);
 
     // Starts a request for the link in urlText, superseding any running one.
     Q_INVOKABLE void play();
@@ -83,6 +96,9 @@ Q_SIGNALS:
     void titleChanged();
     void channelChanged();
     void browserURLChanged();
+    void volumeChanged();
+    void mutedChanged();
+    void preferredInstanceChanged();
 
 private:
     explicit PlayerModel(const Timing &timing);
@@ -96,6 +112,7 @@ private:
     void setTitle(std::optional<QString> title);
     void setChannel(std::optional<QString> channel);
     void setRequest(std::optional<QString> videoID, std::optional<QString> currentBase);
+    void applyAudio(MediaPlayer &player) const;
 
     const Timing m_timing;
     PlaybackMode m_mode;
@@ -108,6 +125,8 @@ private:
     std::optional<QString> m_currentBase;
     CancelToken m_task;
     std::optional<OneShot> m_embedContinuation;
+    double m_volume;
+    bool m_muted;
 };
 
 } // namespace vireo

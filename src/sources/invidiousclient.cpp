@@ -27,7 +27,7 @@ FetchError failure(UrlErrorCode code)
 QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, CancelToken cancel)
 {
     QUrl url(instance.base + u"/api/v1/videos/"_s + id);
-    if (!isWebUrl(url))
+    if (!Http::isWebUrl(url))
         co_return failure(UrlErrorCode::badURL);
     if (local)
         url.setQuery(QUrlQuery{{u"local"_s, u"true"_s}});

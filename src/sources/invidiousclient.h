@@ -31,9 +31,6 @@ QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, Cancel
 // Reads an answer body; `base` completes stream addresses that are paths on the instance.
 [[nodiscard]] FetchResult parse(const QByteArray &body, const QString &base);
 
-// An http or https address with a host: the only kind of address Vireo requests or plays.
-[[nodiscard]] bool isWebUrl(const QUrl &url);
-
 // A stream's rank: the leading number of its "qualityLabel" (else "quality"), 0 when there is none.
 [[nodiscard]] qint64 quality(const QJsonObject &stream);
 

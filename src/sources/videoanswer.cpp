@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Reading an instance's video answer: pure parsing, no network, callable from any thread.
 #include "invidiousclient.h"
+#include "net/http.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,12 +23,6 @@ std::optional<QString> text(const QJsonObject &object, const QString &key)
 }
 
 } // namespace
-
-bool isWebUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme();
-    return url.isValid() && (scheme == u"https"_s || scheme == u"http"_s) && !url.host().isEmpty();
-}
 
 qint64 quality(const QJsonObject &stream)
 {
@@ -87,7 +82,7 @@ FetchResult parse(const QByteArray &body, const QString &base)
         return failure(UrlErrorCode::badURL);
     const QUrl stream(address->startsWith(u'/') ? base + *address : *address);
     // Only web streams: an answer must not make the player open local files or other protocols.
-    if (!isWebUrl(stream))
+    if (!Http::isWebUrl(stream))
         return failure(UrlErrorCode::badURL);
 
     return VideoInfo{text(answer, u"title"_s), text(answer, u"author"_s), stream};

@@ -25,7 +25,18 @@ Pane {
 
     Shortcut {
         sequence: "Ctrl+L"
-        onActivated: field.forceActiveFocus()
+        onActivated: {
+            field.forceActiveFocus()
+            field.selectAll()
+        }
+    }
+    Shortcut {
+        sequence: "Ctrl+,"
+        onActivated: settings.open()
+    }
+    SettingsDialog {
+        id: settings
+        model: root.model
     }
 
     ColumnLayout {
@@ -66,6 +77,15 @@ Pane {
                 enabled: Links.hasVideoID(root.model.urlText)
                 onClicked: Links.openInBrowser(root.model.browserURL, root.model.urlText)
             }
+            ToolButton {
+                objectName: "settingsButton"
+                text: "⚙"
+                font.pixelSize: 18
+                Accessible.name: qsTr("Settings")
+                onClicked: settings.open()
+                ToolTip.text: qsTr("Settings (Ctrl+,)")
+                ToolTip.visible: hovered
+            }
         }
 
         Rectangle {
@@ -85,16 +105,15 @@ Pane {
                 anchors.fill: parent
                 asynchronous: true
                 visible: root.model.modeKind === PlayerModel.Native
+                // An accepted video takes the keyboard, so its keys work at once.
+                onVisibleChanged: if (visible && item) item.forceActiveFocus()
+                onLoaded: if (visible) item.forceActiveFocus()
             }
             Connections {
                 target: root.Window.window
                 enabled: videoLoader.status === Loader.Null
                 function onFrameSwapped() {
-                    videoLoader.setSource("VideoSurface.qml", {
-                        player: Qt.binding(() => root.model.player),
-                        fullScreen: Qt.binding(() => root.fullScreen),
-                        keysEnabled: Qt.binding(() => videoLoader.visible && !field.activeFocus)
-                    })
+                    videoLoader.setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })
                 }
             }
             Connections {

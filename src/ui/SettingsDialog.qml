@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vireo
+
+// Vireo's settings: an Invidious instance of the user's own, tried before the public ones. Only an
+// address that can be used is kept; the dialog says what it needs until then.
+Dialog {
+    id: root
+
+    required property PlayerModel model
+    readonly property bool valid: model.isInstanceAddress(address.text)
+
+    parent: Overlay.overlay
+    anchors.centerIn: parent
+    width: Math.min(parent.width - 48, 520)
+    modal: true
+    title: qsTr("Settings")
+    standardButtons: Dialog.Ok | Dialog.Cancel
+    onAboutToShow: {
+        address.text = model.preferredInstance
+        address.forceActiveFocus()
+    }
+    onValidChanged: standardButton(Dialog.Ok).enabled = valid
+    onAccepted: model.preferredInstance = address.text
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 6
+
+        Label {
+            text: qsTr("Your Invidious instance")
+        }
+        TextField {
+            id: address
+            objectName: "instanceField"
+            Layout.fillWidth: true
+            placeholderText: "https://invidious.example.org"
+            selectByMouse: true
+            onAccepted: if (root.valid) root.accept()
+        }
+        Label {
+            objectName: "instanceMessage"
+            Layout.fillWidth: true
+            visible: !root.valid
+            text: qsTr("Enter an address that starts with http:// or https:// and names a host, such as https://invidious.example.org.")
+            color: "#c0392b"
+            wrapMode: Text.Wrap
+        }
+        Label {
+            Layout.fillWidth: true
+            text: qsTr("Every video is tried there first, before the public instances. Leave it empty to use only those.")
+            color: root.palette.placeholderText
+            wrapMode: Text.Wrap
+        }
+    }
+}
