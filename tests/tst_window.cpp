@@ -5,6 +5,8 @@
 #include "standins.h"
 #include "vireoapp.h"
 
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QProcess>
@@ -20,6 +22,27 @@ Q_IMPORT_QML_PLUGIN(VireoPlugin)
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using namespace vireo;
+
+// The desktop's screen saver, as far as the test needs it: the inhibitions it was asked for, those it
+// holds, and the most it held at once.
+class ScreenSaver : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    uint asked = 0;
+    QSet<uint> held;
+    int most = 0;
+
+public Q_SLOTS:
+    uint Inhibit(const QString &, const QString &)
+    {
+        held.insert(++asked);
+        most = std::max(most, int(held.size()));
+        return asked;
+    }
+    void UnInhibit(uint cookie) { held.remove(cookie); }
+};
 
 class TestWindow : public QObject
 {
@@ -37,7 +60,7 @@ private Q_SLOTS:
     void settings_data();
     void settings();
     void closingStopsThePlayer();
-    void executable();
+    void desktop();
 
 private:
     void show(const QString &link);
@@ -239,24 +262,77 @@ void TestWindow::closingStopsThePlayer()
     QTRY_VERIFY(model.isNull() && test::soundStreams() == 0);
 }
 
-void TestWindow::executable()
+void TestWindow::desktop()
 {
-    // A remembered link, a cache of stand-ins, one Return: video on the screen.
+    // The executable on a private session bus, with a stand-in screen saver on it.
+    QProcess daemon;
+    daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+    QVERIFY(daemon.waitForReadyRead(5000));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
+    QDBusConnection bus = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), u"test"_s);
+    ScreenSaver saver;
+    QVERIFY(bus.registerObject(u"/org/freedesktop/ScreenSaver"_s, &saver, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(u"org.freedesktop.ScreenSaver"_s));
+    const auto windows = [](const QString &name) {
+        QProcess search;
+        search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, name});
+        return search.waitForFinished() ? QString::fromLatin1(search.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    };
+    const auto keys = [](const QString &window, const QStringList &keys) {
+        // No window manager under Xvfb: the window is given the focus directly.
+        QProcess::execute(u"xdotool"_s, QStringList{u"windowfocus"_s, u"--sync"_s, window, u"key"_s} + keys);
+    };
+
     m_server.answer(u"two"_s, u"/clip.mp4"_s);
     QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"lastURL"_s, u"https://youtu.be/"_s + test::Id);
-    QProcess vireo;
-    vireo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    vireo.start(QStringLiteral(VIREO_EXECUTABLE), {});
-    // No window manager under Xvfb: the window is given the input focus directly.
-    QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s, u"^Vireo$"_s,
-                                                              u"windowfocus"_s, u"--sync"_s}) == 0, 10000);
-    QProcess::execute(u"xdotool"_s, {u"key"_s, u"Return"_s});
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(QStringLiteral(VIREO_EXECUTABLE), {});
+    QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered(u"org.mpris.MediaPlayer2.vireo"_s), 10000);
+    QDBusInterface player(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2.Player"_s, bus);
+    for (const char *method : {"PlayPause", "Stop", "Next"}) // before there is a video
+        QCOMPARE(player.call(QLatin1StringView(method)).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(player.property("PlaybackStatus"), u"Stopped"_s);
+
+    // The remembered link, one Return.
+    QTRY_VERIFY_WITH_TIMEOUT(windows(u"^Vireo$"_s).size() == 1, 10000);
+    keys(windows(u"^Vireo$"_s).value(0), {u"Return"_s});
     const QString shot = m_home->path() + u"/screen.png"_s;
     QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s, shot}) == 0
                                  && pictureIn(QImage(shot), QRectF(100, 150, 700, 300)), 20000);
     QCOMPARE(m_server.requests(u"/one/api/v1/videos/"_s + test::Id), 2);
-    vireo.terminate();
-    QVERIFY(vireo.waitForFinished(10000));
+    QCOMPARE(player.property("PlaybackStatus"), u"Playing"_s);
+    const QVariantMap metadata = player.property("Metadata").toMap();
+    QVERIFY(metadata.value(u"xesam:title"_s) == u"Clip"_s && metadata.value(u"xesam:artist"_s) == QStringList{u"Channel"_s});
+    QTRY_COMPARE(saver.held.size(), 1);
+
+    player.call(u"PlayPause"_s); // reaches the real player: it pauses, and the screen may blank again
+    QTRY_VERIFY(player.property("PlaybackStatus") == u"Paused"_s && saver.held.isEmpty());
+    QCOMPARE(player.call(u"SetPosition"_s, QVariant::fromValue(QDBusObjectPath(u"/stale"_s)), 0LL).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(player.call(u"SetPosition"_s, metadata.value(u"mpris:trackid"_s), -5LL).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(player.call(u"Seek"_s, 1LL << 62).type(), QDBusMessage::ReplyMessage);
+    const auto wrongType = QDBusMessage::createMethodCall(u"org.vireo.Vireo"_s, u"/org/vireo/Vireo"_s, u"org.vireo.Vireo"_s, u"Open"_s) << 42;
+    QCOMPARE(bus.call(wrongType).type(), QDBusMessage::ErrorMessage);
+
+    // Later starts hand their link to the first process and end; each opens a window there.
+    for (const QString &link : {QString(100000, u'x'), u"\u0001\u00ff\ufffd"_s, u"youtu.be/"_s + test::Id}) {
+        QProcess later;
+        later.start(QStringLiteral(VIREO_EXECUTABLE), {link});
+        QVERIFY(later.waitForFinished(10000) && later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0);
+    }
+    QTRY_COMPARE(windows(u"Vireo$"_s).size(), 4);
+    QTRY_VERIFY(player.property("PlaybackStatus") == u"Playing"_s && saver.held.size() == 1);
+
+    // Switching the playing window's video, then closing the window: one inhibition at a time.
+    const QString playing = windows(u"^Clip"_s).constLast();
+    keys(playing, {u"ctrl+l"_s, u"Return"_s});
+    QTRY_VERIFY(saver.asked == 3 && saver.held.size() == 1);
+    keys(playing, {u"ctrl+w"_s});
+    QTRY_VERIFY(saver.held.isEmpty() && test::soundStreams() == 1); // the first window's paused video is left
+    QDBusInterface(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2"_s, bus).call(u"Quit"_s);
+    QVERIFY(first.waitForFinished(10000) && first.exitCode() == 0);
+    QVERIFY(saver.most == 1 && saver.held.isEmpty());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 int main(int argc, char *argv[])

@@ -47,11 +47,42 @@ QQuickWindow *VireoApp::newWindow()
         qWarning().noquote() << component.errorString();
         return nullptr;
     }
+    PlayerModel *opened = model.get();
     m_windows.push_back({window, std::move(model)});
     // Signals declared in QML are reached by name.
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(newWindow()));
     connect(window, SIGNAL(windowClosed()), this, SLOT(windowClosed()));
+    Q_EMIT windowOpened(window, opened);
     return window;
+}
+
+QQuickWindow *VireoApp::open(const QString &link)
+{
+    QQuickWindow *window = newWindow();
+    if (window && !link.isEmpty()) {
+        PlayerModel *model = m_windows.back().model.get();
+        model->setUrlText(link);
+        model->play();
+    }
+    if (window) {
+        window->raise();
+        window->requestActivate();
+    }
+    return window;
+}
+
+QQuickWindow *VireoApp::windowOf(const PlayerModel *model) const
+{
+    const auto it = std::find_if(m_windows.begin(), m_windows.end(), [&](const Window &w) { return w.model.get() == model; });
+    return it != m_windows.end() ? it->window.data() : m_windows.empty() ? nullptr : m_windows.back().window.data();
+}
+
+void VireoApp::quit()
+{
+    for (const Window &w : std::vector(m_windows))
+        w.window->close();
+    if (m_windows.empty())
+        quitWhenQuiet();
 }
 
 void VireoApp::windowClosed()
@@ -62,6 +93,7 @@ void VireoApp::windowClosed()
         return;
     // The request may outlive the window, but it must neither play nor keep a player going.
     it->model->cancel();
+    Q_EMIT windowClosing(it->model.get());
     // The window's hold ends with the window itself, so its bindings never see the model go first.
     connect(window, &QObject::destroyed, [hold = std::move(it->model)] {});
     m_windows.erase(it);

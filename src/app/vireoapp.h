@@ -26,9 +26,20 @@ public:
     static void prepare();
 
     [[nodiscard]] int windowCount() const { return int(m_windows.size()); }
+    // The window of `model`, or the newest one when it has none; null when there is no window.
+    [[nodiscard]] QQuickWindow *windowOf(const PlayerModel *model) const;
 
 public Q_SLOTS:
     QQuickWindow *newWindow();
+    // A new window that plays `link` at once, as if it had been typed and submitted; a window with
+    // the remembered link when `link` is empty.
+    QQuickWindow *open(const QString &link);
+    // Closes every window; the application ends once their players have wound down.
+    void quit();
+
+Q_SIGNALS:
+    void windowOpened(QQuickWindow *window, vireo::PlayerModel *model);
+    void windowClosing(vireo::PlayerModel *model);
 
 private Q_SLOTS:
     void windowClosed();

@@ -32,6 +32,7 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(QString channel READ channel NOTIFY channelChanged FINAL)
     Q_PROPERTY(bool hasChannel READ hasChannel NOTIFY channelChanged FINAL)
     Q_PROPERTY(QUrl browserURL READ browserURL NOTIFY browserURLChanged FINAL)
+    Q_PROPERTY(QString videoID READ videoID NOTIFY browserURLChanged FINAL)
     // Kept in the settings, and carried from each video to the next.
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged FINAL)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged FINAL)
@@ -68,6 +69,8 @@ public:
     [[nodiscard]] QString channel() const { return m_channel.value_or(QString()); }
     [[nodiscard]] bool hasChannel() const { return m_channel.has_value(); }
     [[nodiscard]] QUrl browserURL() const;
+    // The video of the current request; empty when there is none.
+    [[nodiscard]] QString videoID() const { return m_videoID.value_or(QString()); }
     [[nodiscard]] double volume() const { return m_volume; }
     void setVolume(double volume);
     [[nodiscard]] bool muted() const { return m_muted; }

@@ -39,6 +39,19 @@ Pane {
         model: root.model
     }
 
+    // A link dropped on the window plays in it, as if typed.
+    DropArea {
+        anchors.fill: parent
+        onDropped: drop => {
+            const link = drop.hasUrls ? drop.urls[0].toString() : drop.text
+            if (link === "")
+                return
+            drop.accept(Qt.CopyAction)
+            root.model.urlText = link
+            root.model.play()
+        }
+    }
+
     ColumnLayout {
         anchors.fill: parent
         spacing: root.fullScreen ? 0 : 10

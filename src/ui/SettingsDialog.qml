@@ -22,7 +22,7 @@ Dialog {
         address.text = model.preferredInstance
         address.forceActiveFocus()
     }
-    onValidChanged: standardButton(Dialog.Ok).enabled = valid
+    onValidChanged: if (standardButton(Dialog.Ok)) standardButton(Dialog.Ok).enabled = valid
     onAccepted: model.preferredInstance = address.text
 
     ColumnLayout {
