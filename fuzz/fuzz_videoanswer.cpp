@@ -9,12 +9,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray body = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     const auto result = vireo::InvidiousClient::parse(body, QStringLiteral("https://inv.example.org"));
-    if (const auto *info = std::get_if<vireo::VideoInfo>(&result)) {
-        const QString scheme = info->stream.scheme();
-        if (scheme != QStringLiteral("https") && scheme != QStringLiteral("http"))
-            std::abort();
-        if (info->stream.host().isEmpty())
-            std::abort();
-    }
+    const auto *info = std::get_if<vireo::VideoInfo>(&result);
+    const QString scheme = info ? info->stream.scheme() : QString();
+    if (info && ((scheme != QStringLiteral("https") && scheme != QStringLiteral("http")) || info->stream.host().isEmpty()))
+        std::abort();
     return 0;
 }

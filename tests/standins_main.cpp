@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
-#include <csignal>
 
 using namespace Qt::StringLiterals;
 using namespace vireo::test;
@@ -14,12 +13,8 @@ using namespace vireo::test;
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        QTextStream(stderr) << "usage: vireo-standins CACHE_ROOT\n";
+    if (argc != 2)
         return 2;
-    }
-    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
 
     TestServer server;
     server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html><title>Just a moment...</title>Checking your browser</html>", "text/html"});

@@ -61,29 +61,22 @@ void TestServer::serve(QTcpSocket *socket)
         return;
     QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, path = target.path()](qint64 n) { m_sent[path] += n; });
 
-    // Byte ranges, as media players ask for them: "bytes=FROM-" or "bytes=FROM-TO".
-    int status = route.status;
-    QByteArray body = route.body, extra;
-    if (const qsizetype at = head.toLower().indexOf("\r\nrange: bytes="); at >= 0 && status == 200) {
-        const QList<QByteArray> ends = head.mid(at + 15, head.indexOf("\r\n", at + 2) - at - 15).split('-');
-        const qint64 from = ends.value(0).toLongLong();
-        const qint64 to = ends.value(1).isEmpty() ? body.size() - 1 : std::min(ends.value(1).toLongLong(), body.size() - 1);
-        if (from <= to) {
-            status = 206;
-            extra = "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
-                + QByteArray::number(body.size()) + "\r\n";
-            body = body.mid(from, to - from + 1);
-        }
-    }
-    socket->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: " + route.type + "\r\nContent-Length: "
-                  + QByteArray::number(body.size()) + "\r\nAccept-Ranges: bytes\r\n" + extra + "Connection: close\r\n\r\n");
+    // From a byte on ("Range: bytes=FROM-"), as media players ask when they seek.
+    const qsizetype range = head.indexOf("\r\nRange: bytes=");
+    qint64 from = range < 0 || route.status != 200 ? 0 : head.mid(range + 15).split('-').value(0).toLongLong();
+    from = from > 0 && from < route.body.size() ? from : 0;
+    const QByteArray size = QByteArray::number(route.body.size());
+    socket->write("HTTP/1.1 " + (from ? "206 X\r\nContent-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(route.body.size() - 1) + '/' + size
+                                      : QByteArray::number(route.status) + " X")
+                  + "\r\nContent-Type: " + route.type + "\r\nContent-Length: " + QByteArray::number(route.body.size() - from)
+                  + "\r\nAccept-Ranges: bytes\r\nConnection: close\r\n\r\n");
     if (route.behaviour == Behaviour::Answer) {
-        socket->write(body);
+        socket->write(route.body.mid(from));
         socket->disconnectFromHost();
         return;
     }
     auto *drip = new QTimer(socket);
-    QObject::connect(drip, &QTimer::timeout, socket, [socket, body, sent = qsizetype(0)]() mutable {
+    QObject::connect(drip, &QTimer::timeout, socket, [socket, body = route.body, sent = qsizetype(0)]() mutable {
         socket->write(body.mid(sent++, 1));
     });
     drip->start(1000);
