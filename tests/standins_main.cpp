@@ -13,13 +13,10 @@ using namespace vireo::test;
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2)
-        return 2;
-
     TestServer server;
     server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html><title>Just a moment...</title>Checking your browser</html>", "text/html"});
     server.answer(u"working"_s, u"/clip.mp4"_s, false, "\"Vireo test clip — colour bars and a 440 Hz tone\"");
-    if (!writeCache(QString::fromLocal8Bit(argv[1]), {{u"refused.invalid"_s, refused()}, {u"challenge.invalid"_s, server.base(u"challenge"_s)},
+    if (argc != 2 || !writeCache(QString::fromLocal8Bit(argv[1]), {{u"refused.invalid"_s, refused()}, {u"challenge.invalid"_s, server.base(u"challenge"_s)},
                                                       {u"working.invalid"_s, server.base(u"working"_s)}}))
         return 1;
     QTextStream(stdout) << server.url(QString()).port() << Qt::endl;

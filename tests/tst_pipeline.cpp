@@ -24,11 +24,6 @@ const QString Service = u"https://www.youtube.com/watch?v="_s + test::Id;
 const QString Invalid = u"That doesn't look like a valid YouTube link. Paste a watch, youtu.be or shorts URL with an 11-character video ID."_s;
 const QString Failure = u"Couldn't play this video. Every source failed — try again or open it in your browser."_s;
 
-QStringList trying(const QString &host)
-{
-    return {u"Trying "_s + host + u"…"_s, u"Trying "_s + host + u" (local)…"_s};
-}
-
 } // namespace
 
 class TestPipeline : public QObject
@@ -149,17 +144,17 @@ void TestPipeline::request_data()
     QTest::newRow("first instance plays") << QStringList{u"one"_s, u"two"_s} << QStringList{u"one /clip.mp4"_s}
                                           << QStringList{finding, u"Trying one…"_s, u"Playing from one"_s} << u"Clip"_s;
     QTest::newRow("plain fails, local plays") << QStringList{u"one"_s} << QStringList{u"one+local /clip.mp4"_s}
-                                              << QStringList{finding} + trying(u"one"_s) + QStringList{u"Playing from one"_s} << u"Clip"_s;
+                                              << QStringList{finding, u"Trying one…"_s, u"Trying one (local)…"_s, u"Playing from one"_s} << u"Clip"_s;
     QTest::newRow("stream never ready, first title stays")
         << QStringList{u"one"_s, u"two"_s} << QStringList{u"one /silent.mp4 First"_s, u"two /clip.mp4 Second"_s}
-        << QStringList{finding} + trying(u"one"_s) + QStringList{u"Trying two…"_s, u"Playing from two"_s} << u"First"_s;
+        << QStringList{finding, u"Trying one…"_s, u"Trying one (local)…"_s, u"Trying two…"_s, u"Playing from two"_s} << u"First"_s;
     QStringList ten = {finding};
     for (const QString &name : {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s})
-        ten += trying(name);
+        ten << u"Trying %1…"_s.arg(name) << u"Trying %1 (local)…"_s.arg(name);
     QTest::newRow("ten failures, the embed plays") << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s} << QStringList{}
                                                    << ten + QStringList{u"Trying YouTube embed…"_s, u"Playing from YouTube embed"_s} << QString();
     QTest::newRow("the embed stays silent") << QStringList{u"a"_s} << QStringList{}
-                                            << QStringList{finding} + trying(u"a"_s) + QStringList{u"Trying YouTube embed…"_s, QString()} << QString();
+                                            << QStringList{finding, u"Trying a…"_s, u"Trying a (local)…"_s, u"Trying YouTube embed…"_s, QString()} << QString();
     QTest::newRow("own instance first") << QStringList{u"*own"_s, u"one"_s} << QStringList{u"own /clip.mp4"_s, u"one /clip.mp4"_s}
                                         << QStringList{finding, u"Trying 127.0.0.1…"_s, u"Playing from 127.0.0.1"_s} << u"Clip"_s;
 }

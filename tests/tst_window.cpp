@@ -201,8 +201,8 @@ void TestWindow::desktop()
     qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
     QDBusConnection bus = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), u"test"_s);
     ScreenSaver saver;
-    QVERIFY(bus.registerObject(u"/org/freedesktop/ScreenSaver"_s, &saver, QDBusConnection::ExportAllSlots));
-    QVERIFY(bus.registerService(u"org.freedesktop.ScreenSaver"_s));
+    QVERIFY(bus.registerObject(u"/org/freedesktop/ScreenSaver"_s, &saver, QDBusConnection::ExportAllSlots)
+            && bus.registerService(u"org.freedesktop.ScreenSaver"_s));
     const auto windows = [](const QString &name) {
         QProcess search;
         search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, name});
@@ -216,7 +216,6 @@ void TestWindow::desktop()
     m_server.answer(u"two"_s, u"/clip.mp4"_s);
     QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"lastURL"_s, u"https://youtu.be/"_s + test::Id);
     QProcess first;
-    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     first.start(QStringLiteral(VIREO_EXECUTABLE), {});
     QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered(u"org.mpris.MediaPlayer2.vireo"_s), 10000);
     QDBusInterface player(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2.Player"_s, bus);

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QUrl>
 #include <QVideoSink>
-#include <chrono>
 #include <memory>
 
 namespace vireo {

@@ -125,7 +125,8 @@ Pane {
             Connections {
                 target: root.Window.window
                 enabled: videoLoader.status === Loader.Null
-                function onFrameSwapped() {
+                // Emitted on this thread as the first frame goes to the renderer (frameSwapped is not).
+                function onAfterAnimating() {
                     videoLoader.setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })
                 }
             }
