@@ -52,6 +52,10 @@ QQuickWindow *VireoApp::newWindow()
     // Signals declared in QML are reached by name.
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(newWindow()));
     connect(window, SIGNAL(windowClosed()), this, SLOT(windowClosed()));
+    // Its first frame is on screen (frameSwapped comes from the render thread; this runs on ours):
+    // the window may now make what it needs later.
+    connect(window, &QQuickWindow::frameSwapped, window, [window] { window->setProperty("shown", true); },
+            Qt::SingleShotConnection);
     Q_EMIT windowOpened(window, opened);
     return window;
 }

@@ -32,11 +32,18 @@ Pane {
     }
     Shortcut {
         sequence: "Ctrl+,"
-        onActivated: settings.open()
+        onActivated: root.openSettings()
     }
-    SettingsDialog {
+    // Made when first asked for, not with the window.
+    function openSettings() {
+        if (settings.item)
+            settings.item.open()
+        else
+            settings.setSource("SettingsDialog.qml", { model: root.model })
+    }
+    Loader {
         id: settings
-        model: root.model
+        onLoaded: item.open()
     }
 
     // A link dropped on the window plays in it, as if typed.
@@ -95,7 +102,7 @@ Pane {
                 text: "⚙"
                 font.pixelSize: 18
                 Accessible.name: qsTr("Settings")
-                onClicked: settings.open()
+                onClicked: root.openSettings()
                 ToolTip.text: qsTr("Settings (Ctrl+,)")
                 ToolTip.visible: hovered
             }
@@ -125,8 +132,7 @@ Pane {
             Connections {
                 target: root.Window.window
                 enabled: videoLoader.status === Loader.Null
-                // Emitted on this thread as the first frame goes to the renderer (frameSwapped is not).
-                function onAfterAnimating() {
+                function onShownChanged() {
                     videoLoader.setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })
                 }
             }

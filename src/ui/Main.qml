@@ -7,6 +7,7 @@ ApplicationWindow {
     id: root
 
     required property PlayerModel model
+    property bool shown: false // set once the first frame is on screen
     signal newWindowRequested()
     signal windowClosed()
 
