@@ -160,7 +160,7 @@ void Mpris::forget(PlayerModel *model)
 void Mpris::started(PlayerModel *model)
 {
     m_started.removeIf([model](const QPointer<PlayerModel> &m) { return !m || m == model; });
-    m_started.append(model);
+    m_started.append(model); // the last to start playing is the one spoken for
 }
 
 MediaPlayer *Mpris::player() const
@@ -196,8 +196,8 @@ QVariantMap Mpris::metadata() const
         map.insert(u"xesam:title"_s, model->title());
     if (model->hasChannel())
         map.insert(u"xesam:artist"_s, QStringList{model->channel()});
-    if (const MediaPlayer *p = player(); p && p->mediaPlayer()->duration() > 0)
-        map.insert(u"mpris:length"_s, qlonglong(p->mediaPlayer()->duration()) * 1000);
+    if (length() > 0)
+        map.insert(u"mpris:length"_s, length());
     return map;
 }
 
@@ -215,6 +215,11 @@ void Mpris::setVolume(double volume)
 qlonglong Mpris::position() const
 {
     return player() ? qlonglong(player()->mediaPlayer()->position()) * 1000 : 0;
+}
+
+qlonglong Mpris::length() const
+{
+    return player() ? qlonglong(player()->mediaPlayer()->duration()) * 1000 : 0;
 }
 
 bool Mpris::canSeek() const
@@ -255,13 +260,13 @@ void Mpris::seek(qlonglong offset)
 {
     const qlonglong target = std::max<qlonglong>(0, position() + offset);
     // Past the end is where the next track would start, and there is none.
-    if (canSeek() && target <= qlonglong(player()->mediaPlayer()->duration()) * 1000)
+    if (canSeek() && target <= length())
         moveTo(target);
 }
 
 void Mpris::setPosition(const QDBusObjectPath &track, qlonglong position)
 {
-    if (canSeek() && track == this->track() && position >= 0 && position <= qlonglong(player()->mediaPlayer()->duration()) * 1000)
+    if (canSeek() && track == this->track() && position >= 0 && position <= length())
         moveTo(position);
 }
 

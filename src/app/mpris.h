@@ -34,7 +34,8 @@ public:
     [[nodiscard]] QVariantMap metadata() const;
     [[nodiscard]] double volume() const;
     void setVolume(double volume);
-    [[nodiscard]] qlonglong position() const;
+    [[nodiscard]] qlonglong position() const; // microseconds, as MPRIS counts
+    [[nodiscard]] qlonglong length() const;
     [[nodiscard]] bool canPlay() const { return player() != nullptr; }
     [[nodiscard]] bool canSeek() const;
     void play();

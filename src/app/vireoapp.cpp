@@ -63,15 +63,15 @@ QQuickWindow *VireoApp::newWindow()
 QQuickWindow *VireoApp::open(const QString &link)
 {
     QQuickWindow *window = newWindow();
-    if (window && !link.isEmpty()) {
+    if (!window)
+        return nullptr;
+    if (!link.isEmpty()) {
         PlayerModel *model = m_windows.back().model.get();
         model->setUrlText(link);
         model->play();
     }
-    if (window) {
-        window->raise();
-        window->requestActivate();
-    }
+    window->raise();
+    window->requestActivate();
     return window;
 }
 
