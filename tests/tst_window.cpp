@@ -2,6 +2,7 @@
 // The window as people use it, under Xvfb: driven through its controls with real video and a real
 // web view, and the built executable started as a user starts it.
 #include "playback/playermodel.h"
+#include "playback/settings.h"
 #include "standins.h"
 #include "vireoapp.h"
 
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QSignalSpy>
@@ -54,12 +56,15 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void nativePlayback();
+    void startWithLink();
+    void closeMidRequest_data();
+    void closeMidRequest();
     void embed();
     void settings();
     void desktop();
 
 private:
-    void show(const QString &link);
+    void show(const QString &link, std::chrono::milliseconds readiness = 1s);
     QQuickItem *find(const char *name) const { return m_window->findChild<QQuickItem *>(QLatin1StringView(name)); }
     bool shown(const char *name) const { return find(name) && find(name)->isVisible(); }
     QString text(const char *name) const { return find(name)->property("text").toString(); }
@@ -89,10 +94,10 @@ void TestWindow::cleanup()
     m_app.reset();
 }
 
-void TestWindow::show(const QString &link)
+void TestWindow::show(const QString &link, std::chrono::milliseconds readiness)
 {
-    QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"lastURL"_s, link);
-    m_app = std::make_unique<VireoApp>(PlayerModel::Timing{1s, 12s, QUrl(test::refused())});
+    Settings::instance().setLastURL(link);
+    m_app = std::make_unique<VireoApp>(PlayerModel::Timing{readiness, 12s, QUrl(test::refused())});
     m_window = m_app->newWindow();
     QVERIFY(m_window);
     m_model = m_window->property("model").value<PlayerModel *>();
@@ -130,20 +135,21 @@ void TestWindow::nativePlayback()
     click("linkField");
     QTest::keyClick(m_window, Qt::Key_Return);
     QVERIFY(shown("progressOverlay"));
-    QTRY_VERIFY(text("overlayStatus") == u"Trying one…"_s && text("statusText") == u"Trying one…"_s);
-    QTRY_VERIFY(shown("titleText") && shown("channelText"));
+    TRY_COMPARE(text("overlayStatus"), u"Trying one…"_s);
+    QCOMPARE(text("statusText"), u"Trying one…"_s);
+    TRY_VERIFY(shown("titleText") && shown("channelText"));
     QVERIFY(text("titleText").startsWith(u"<img src="_s));
 
-    QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), u"Playing from two"_s, 15000);
+    TRY_COMPARE(text("statusText"), u"Playing from two"_s);
     QVERIFY(!shown("progressOverlay"));
     const QQuickItem *area = find("playerArea");
-    QTRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
+    TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
     QCOMPARE(m_server.requests(u"/x"_s), 0); // the title was shown as plain text
     QCOMPARE(m_window->title(), text("titleText") + u" — Vireo"_s);
 
     // The accepted video has the keyboard at once; Ctrl+L gives it back to the field, for typing only.
     QTest::keyClick(m_window, Qt::Key_Space);
-    QTRY_COMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+    TRY_COMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
     QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
     QTest::keyClick(m_window, Qt::Key_Space);
     QTest::keyClick(m_window, Qt::Key_K);
@@ -160,15 +166,68 @@ void TestWindow::nativePlayback()
     QVERIFY(!shown("titleText") && !shown("channelText") && m_window->title() == u"Vireo"_s);
 }
 
+void TestWindow::startWithLink()
+{
+    // A link given at start (or by a later start) can be accepted before the window has made its
+    // video surface: a surface made for a video that already plays shows it all the same.
+    m_server.answer(u"one"_s, u"/clip.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    m_model->play();
+    TRY_COMPARE(m_model->modeKind(), PlayerModel::Native);
+    QQuickView late;
+    late.setInitialProperties({{u"model"_s, QVariant::fromValue(m_model)}});
+    late.setSource(QUrl(u"qrc:/qt/qml/Vireo/VideoSurface.qml"_s));
+    late.resize(320, 240);
+    late.show();
+    TRY_VERIFY(pictureIn(late.grabWindow(), QRectF(0, 0, 320, 180)));
+
+    // Windows share the link text, so every field shows what its Return would play.
+    const QQuickWindow *second = m_app->newWindow();
+    m_window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(m_window, 'x');
+    QCOMPARE(second->findChild<QQuickItem *>(u"linkField"_s)->property("text"), u"x"_s);
+}
+
+void TestWindow::closeMidRequest_data()
+{
+    QTest::addColumn<QString>("held"); // what the server holds back when the window closes
+    QTest::newRow("while searching") << u"/one/api/v1/videos/"_s + test::Id;
+    QTest::newRow("while the candidate waits") << u"/clip.mp4"_s;
+}
+
+void TestWindow::closeMidRequest()
+{
+    // Closing a window ends its request: nothing asked, accepted or heard afterwards, even once the
+    // held answer or stream would have let it go on.
+    QFETCH(QString, held);
+    m_server.answer(u"one"_s, u"/clip.mp4"_s);
+    m_server.answer(u"two"_s, u"/clip.mp4"_s);
+    m_server.hold(held);
+    show(u"youtu.be/"_s + test::Id, 10 * test::Patience);
+    m_app->newWindow(); // so that closing this one does not end the application
+    const QPointer<PlayerModel> model = m_model;
+    model->play();
+    TRY_COMPARE(m_server.open(held), 1);
+    m_window->close();
+    TRY_VERIFY(!model);
+    TRY_COMPARE(m_server.open(held), 0);
+    m_server.release(held);
+    QCOMPARE(m_server.requests(u"/two/api/v1/videos/"_s + test::Id), 0);
+    TRY_COMPARE(MediaPlayer::liveCount(), 0);
+    TRY_COMPARE(test::soundStreams(), 0);
+}
+
 void TestWindow::embed()
 {
     show(u"youtu.be/"_s + test::Id);
     click("playButton");
-    QTRY_VERIFY_WITH_TIMEOUT(find("embedView"), 10000);
+    TRY_VERIFY(find("embedView"));
     QSignalSpy results(find("embedView"), SIGNAL(result(bool)));
     QVERIFY(shown("progressOverlay"));
     // The frame's host resolves nowhere here, and the page itself still loads: once.
-    QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), u"Playing from YouTube embed"_s, 10000);
+    TRY_COMPARE(text("statusText"), u"Playing from YouTube embed"_s);
     QTest::qWait(500);
     QCOMPARE(results.size(), 1);
     QVERIFY(!shown("progressOverlay"));
@@ -179,7 +238,7 @@ void TestWindow::settings()
     // Only an http(s) address with a host is kept as the user's own instance.
     show(QString());
     QTest::keyClick(m_window, Qt::Key_Comma, Qt::ControlModifier);
-    QTRY_VERIFY(shown("instanceField") && find("instanceField")->hasActiveFocus());
+    TRY_VERIFY(shown("instanceField") && find("instanceField")->hasActiveFocus());
     for (const QString &address : {u"ftp://x"_s, u"not a url"_s, u"https://"_s, u"http://inv.home.arpa:3000"_s}) {
         QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
         for (const QChar c : address)
@@ -203,10 +262,16 @@ void TestWindow::desktop()
     ScreenSaver saver;
     QVERIFY(bus.registerObject(u"/org/freedesktop/ScreenSaver"_s, &saver, QDBusConnection::ExportAllSlots)
             && bus.registerService(u"org.freedesktop.ScreenSaver"_s));
-    const auto windows = [](const QString &name) {
-        QProcess search;
-        search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, name});
-        return search.waitForFinished() ? QString::fromLatin1(search.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    // The windows whose title matches `name`, once there are `count` of them. A search that meets a
+    // window being mapped can miss it, so it is asked again until the count is met or time is up.
+    const auto windows = [](const QString &name, int count) {
+        QStringList found;
+        for (QDeadlineTimer deadline(test::Patience); found.size() != count && !deadline.hasExpired(); QTest::qWait(100)) {
+            QProcess search;
+            search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, name});
+            found = search.waitForFinished() ? QString::fromLatin1(search.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        }
+        return found;
     };
     const auto keys = [](const QString &window, const QStringList &keys) {
         // No window manager under Xvfb: the window is given the focus directly.
@@ -214,29 +279,31 @@ void TestWindow::desktop()
     };
 
     m_server.answer(u"two"_s, u"/clip.mp4"_s);
-    QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"lastURL"_s, u"https://youtu.be/"_s + test::Id);
+    Settings::instance().setLastURL(u"https://youtu.be/"_s + test::Id);
     QProcess first;
     first.start(QStringLiteral(VIREO_EXECUTABLE), {});
-    QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered(u"org.mpris.MediaPlayer2.vireo"_s), 10000);
+    TRY_VERIFY(bus.interface()->isServiceRegistered(u"org.mpris.MediaPlayer2.vireo"_s));
     QDBusInterface player(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2.Player"_s, bus);
     for (const char *method : {"PlayPause", "Stop", "Next"}) // before there is a video
         QCOMPARE(player.call(QLatin1StringView(method)).type(), QDBusMessage::ReplyMessage);
     QCOMPARE(player.property("PlaybackStatus"), u"Stopped"_s);
 
     // The remembered link, one Return.
-    QTRY_VERIFY_WITH_TIMEOUT(windows(u"^Vireo$"_s).size() == 1, 10000);
-    keys(windows(u"^Vireo$"_s).value(0), {u"Return"_s});
+    const QStringList started = windows(u"^Vireo$"_s, 1);
+    QCOMPARE(started.size(), 1);
+    keys(started.first(), {u"Return"_s});
     const QString shot = m_home->path() + u"/screen.png"_s;
-    QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s, shot}) == 0
-                                 && pictureIn(QImage(shot), QRectF(100, 150, 700, 300)), 20000);
+    TRY_VERIFY(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s, shot}) == 0
+               && pictureIn(QImage(shot), QRectF(100, 150, 700, 300)));
     QCOMPARE(m_server.requests(u"/one/api/v1/videos/"_s + test::Id), 2);
     QCOMPARE(player.property("PlaybackStatus"), u"Playing"_s);
     const QVariantMap metadata = player.property("Metadata").toMap();
     QVERIFY(metadata.value(u"xesam:title"_s) == u"Clip"_s && metadata.value(u"xesam:artist"_s) == QStringList{u"Channel"_s});
-    QTRY_COMPARE(saver.held.size(), 1);
+    TRY_COMPARE(saver.held.size(), 1);
 
     player.call(u"PlayPause"_s); // reaches the real player: it pauses, and the screen may blank again
-    QTRY_VERIFY(player.property("PlaybackStatus") == u"Paused"_s && saver.held.isEmpty());
+    TRY_COMPARE(player.property("PlaybackStatus"), u"Paused"_s);
+    TRY_COMPARE(saver.held.size(), 0);
     QCOMPARE(player.call(u"SetPosition"_s, QVariant::fromValue(QDBusObjectPath(u"/stale"_s)), 0LL).type(), QDBusMessage::ReplyMessage);
     QCOMPARE(player.call(u"SetPosition"_s, metadata.value(u"mpris:trackid"_s), -5LL).type(), QDBusMessage::ReplyMessage);
     QCOMPARE(player.call(u"Seek"_s, 1LL << 62).type(), QDBusMessage::ReplyMessage);
@@ -247,19 +314,25 @@ void TestWindow::desktop()
     for (const QString &link : {QString(100000, u'x'), u"\u0001\u00ff\ufffd"_s, u"youtu.be/"_s + test::Id}) {
         QProcess later;
         later.start(QStringLiteral(VIREO_EXECUTABLE), {link});
-        QVERIFY(later.waitForFinished(10000) && later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0);
+        QVERIFY(later.waitForFinished(int(test::Patience.count())));
+        QVERIFY2(later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0, later.readAllStandardError());
     }
-    QTRY_COMPARE(windows(u"Vireo$"_s).size(), 4);
-    QTRY_VERIFY(player.property("PlaybackStatus") == u"Playing"_s && saver.held.size() == 1);
+    QCOMPARE(windows(u"Vireo$"_s, 4).size(), 4);
+    TRY_COMPARE(player.property("PlaybackStatus"), u"Playing"_s);
+    TRY_COMPARE(saver.held.size(), 1);
 
     // Switching the playing window's video, then closing the window: one inhibition at a time.
-    const QString playing = windows(u"^Clip"_s).constLast();
-    keys(playing, {u"ctrl+l"_s, u"Return"_s});
-    QTRY_VERIFY(saver.asked == 3 && saver.held.size() == 1);
-    keys(playing, {u"ctrl+w"_s});
-    QTRY_VERIFY(saver.held.isEmpty() && test::soundStreams() == 1); // the first window's paused video is left
+    const QStringList clips = windows(u"^Clip"_s, 2);
+    QCOMPARE(clips.size(), 2);
+    keys(clips.last(), {u"ctrl+l"_s, u"Return"_s});
+    TRY_COMPARE(saver.asked, 3u);
+    TRY_COMPARE(saver.held.size(), 1);
+    keys(clips.last(), {u"ctrl+w"_s});
+    TRY_COMPARE(saver.held.size(), 0);
+    TRY_COMPARE(test::soundStreams(), 1); // the first window's paused video is left
     QDBusInterface(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2"_s, bus).call(u"Quit"_s);
-    QVERIFY(first.waitForFinished(10000) && first.exitCode() == 0);
+    QVERIFY(first.waitForFinished(int(test::Patience.count())));
+    QCOMPARE(first.exitCode(), 0);
     QVERIFY(saver.most == 1 && saver.held.isEmpty());
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }

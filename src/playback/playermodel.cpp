@@ -3,25 +3,15 @@
 
 #include "instances/instancelist.h"
 #include "sources/invidiousclient.h"
+#include "settings.h"
 #include "sources/videoid.h"
 
-#include <QSettings>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace vireo {
 namespace {
-
-constexpr auto LastUrlKey = "lastURL";
-constexpr auto VolumeKey = "volume";
-constexpr auto MutedKey = "muted";
-constexpr auto PreferredInstanceKey = "preferredInstance";
-
-QSettings settings()
-{
-    return QSettings(u"Vireo"_s, u"Vireo"_s);
-}
 
 // Views are told only of real changes.
 template<typename T>
@@ -48,9 +38,12 @@ std::shared_ptr<PlayerModel> PlayerModel::create()
 PlayerModel::PlayerModel(const Timing &timing)
     : m_timing{timing.readiness, timing.embed,
                timing.directory.isEmpty() ? InstanceList::directoryUrl() : timing.directory}
-    , m_volume(std::clamp(settings().value(QLatin1StringView(VolumeKey), 1.0).toDouble(), 0.0, 1.0))
-    , m_muted(settings().value(QLatin1StringView(MutedKey), false).toBool())
+    , m_volume(Settings::instance().volume())
+    , m_muted(Settings::instance().muted())
 {
+    // The link text and the own instance are the same in every window, whichever one changed them.
+    connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
+    connect(&Settings::instance(), &Settings::preferredInstanceChanged, this, &PlayerModel::preferredInstanceChanged);
 }
 
 QString PlayerModel::invalidLinkMessage()
@@ -65,24 +58,19 @@ QString PlayerModel::failureMessage()
 
 QString PlayerModel::urlText() const
 {
-    return settings().value(QLatin1StringView(LastUrlKey)).toString();
+    return Settings::instance().lastURL();
 }
 
 void PlayerModel::setUrlText(const QString &text)
 {
-    if (text == urlText())
-        return;
-    QSettings store = settings();
-    store.setValue(QLatin1StringView(LastUrlKey), text);
-    store.sync();
-    Q_EMIT urlTextChanged();
+    Settings::instance().setLastURL(text);
 }
 
 void PlayerModel::setVolume(double volume)
 {
     if (!assign(m_volume, std::clamp(volume, 0.0, 1.0)))
         return;
-    settings().setValue(QLatin1StringView(VolumeKey), m_volume);
+    Settings::instance().setVolume(m_volume);
     if (m_mode.player)
         applyAudio(*m_mode.player);
     Q_EMIT volumeChanged();
@@ -92,7 +80,7 @@ void PlayerModel::setMuted(bool muted)
 {
     if (!assign(m_muted, muted))
         return;
-    settings().setValue(QLatin1StringView(MutedKey), muted);
+    Settings::instance().setMuted(muted);
     if (m_mode.player)
         applyAudio(*m_mode.player);
     Q_EMIT mutedChanged();
@@ -106,16 +94,13 @@ void PlayerModel::applyAudio(MediaPlayer &player) const
 
 QString PlayerModel::preferredInstance() const
 {
-    return settings().value(QLatin1StringView(PreferredInstanceKey)).toString();
+    return Settings::instance().preferredInstance();
 }
 
 void PlayerModel::setPreferredInstance(const QString &address)
 {
-    const QString kept = address.trimmed();
-    if (kept == preferredInstance() || !isInstanceAddress(kept))
-        return;
-    settings().setValue(QLatin1StringView(PreferredInstanceKey), kept);
-    Q_EMIT preferredInstanceChanged();
+    if (isInstanceAddress(address))
+        Settings::instance().setPreferredInstance(address.trimmed());
 }
 
 bool PlayerModel::isInstanceAddress(const QString &address)
@@ -190,7 +175,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
 
             const auto player = MediaPlayer::create(info->stream);
             self->applyAudio(*player);
-            if (!co_await waitUntilReady(player, self->m_timing.readiness)) {
+            if (!co_await waitUntilReady(player, self->m_timing.readiness, task)) {
                 player->pause();
                 continue;
             }

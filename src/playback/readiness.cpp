@@ -35,9 +35,9 @@ void ResumeBox::finish(bool value)
     cont->resume(value);
 }
 
-QCoro::Task<bool> waitUntilReady(std::shared_ptr<MediaPlayer> player, std::chrono::milliseconds timeout)
+QCoro::Task<bool> waitUntilReady(std::shared_ptr<MediaPlayer> player, std::chrono::milliseconds timeout, CancelToken cancel)
 {
-    if (!player->hasItem())
+    if (!player->hasItem() || (cancel && cancel->isCancelled()))
         co_return false;
 
     const OneShot cont;
@@ -54,8 +54,13 @@ QCoro::Task<bool> waitUntilReady(std::shared_ptr<MediaPlayer> player, std::chron
     onStatus(player->status());
     // Never cancelled: it holds the box until it fires, and then changes nothing if the wait is over.
     QTimer::singleShot(timeout, QCoreApplication::instance(), [box] { box->finish(false); });
+    QMetaObject::Connection cancelled;
+    if (cancel)
+        cancelled = QObject::connect(cancel.get(), &Cancellation::cancelled, cancel.get(), [box] { box->finish(false); });
 
-    co_return co_await cont;
+    const bool ready = co_await cont;
+    QObject::disconnect(cancelled);
+    co_return ready;
 }
 
 } // namespace vireo

@@ -3,6 +3,7 @@
 
 #include "mediaplayer.h"
 #include "oneshot.h"
+#include "net/cancellation.h"
 
 #include <QMetaObject>
 #include <QCoroTask>
@@ -32,9 +33,10 @@ private:
 
 inline constexpr std::chrono::milliseconds ReadinessTimeout = std::chrono::seconds(10);
 
-// True once the player's item is ready to play; false when it has no item, fails, or stays
-// undecided for `timeout`. Does not watch for cancellation: the caller checks after it returns.
+// True once the player's item is ready to play; false when it has no item, fails, stays undecided
+// for `timeout`, or its request is cancelled: a request that was called off lets its candidate go
+// at once rather than holding a stream open until it settles.
 QCoro::Task<bool> waitUntilReady(std::shared_ptr<MediaPlayer> player,
-                                 std::chrono::milliseconds timeout = ReadinessTimeout);
+                                 std::chrono::milliseconds timeout = ReadinessTimeout, CancelToken cancel = {});
 
 } // namespace vireo

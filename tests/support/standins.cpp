@@ -17,7 +17,10 @@ TestServer::TestServer()
     m_server.listen(QHostAddress::LocalHost, 0);
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                m_open.remove(socket);
+                socket->deleteLater();
+            });
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
         }
     });
@@ -34,9 +37,10 @@ void TestServer::reset()
     m_routes.clear();
     m_requests.clear();
     m_sent.clear();
+    m_open.clear();
     QFile clip(QStringLiteral(VIREO_TEST_CLIP));
     route(u"/clip.mp4"_s, {200, clip.open(QIODevice::ReadOnly) ? clip.readAll() : QByteArray(), "video/mp4"});
-    route(u"/silent.mp4"_s, {200, {}, "video/mp4", Behaviour::Silent});
+    route(u"/silent.mp4"_s, {200, {}, "video/mp4", Behaviour::Held});
 }
 
 void TestServer::answer(const QString &name, const QString &media, bool local, const QByteArray &titleJson)
@@ -56,10 +60,33 @@ void TestServer::serve(QTcpSocket *socket)
 
     const QUrl target(QString::fromLatin1(head.split(' ').value(1)));
     m_requests.append(target.path());
+    m_open.insert(socket, target.path());
+    socket->setProperty("target", target);
     const Route route = m_routes.value(target.toString(), m_routes.value(target.path(), {404, "not found", "text/plain"}));
-    if (route.behaviour == Behaviour::Silent)
-        return;
-    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, path = target.path()](qint64 n) { m_sent[path] += n; });
+    if (route.behaviour != Behaviour::Held)
+        respond(socket, route);
+}
+
+void TestServer::behave(const QString &path, Behaviour behaviour)
+{
+    for (auto it = m_routes.begin(); it != m_routes.end(); ++it)
+        if (QUrl(it.key()).path() == path)
+            it->behaviour = behaviour;
+}
+
+void TestServer::release(const QString &path)
+{
+    behave(path, Behaviour::Answer);
+    for (QTcpSocket *socket : m_open.keys(path)) {
+        const QUrl target = socket->property("target").toUrl();
+        respond(socket, m_routes.value(target.toString(), m_routes.value(path)));
+    }
+}
+
+void TestServer::respond(QTcpSocket *socket, const Route &route)
+{
+    const QByteArray head = socket->property("head").toByteArray();
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, path = m_open.value(socket)](qint64 n) { m_sent[path] += n; });
 
     // From a byte on ("Range: bytes=FROM-"), as media players ask when they seek.
     const qsizetype range = head.indexOf("\r\nRange: bytes=");

@@ -6,10 +6,20 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <chrono>
 
 namespace vireo::test {
 
 inline const QString Id = QStringLiteral("dQw4w9WgXcQ");
+
+// How long a test waits for something that is bound to happen: enough for the slowest honest run
+// (sanitizers, a cold GStreamer registry, both cores busy). Only a failing test waits this long.
+inline constexpr std::chrono::milliseconds Patience{20000};
+
+// Qt Test's own waits give up after 5 s; these wait Patience, and a failing one says what it saw.
+#define TRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, int(vireo::test::Patience.count()))
+#define TRY_VERIFY2(expr, seen) QTRY_VERIFY2_WITH_TIMEOUT(expr, qPrintable(seen), int(vireo::test::Patience.count()))
+#define TRY_COMPARE(actual, expected) QTRY_COMPARE_WITH_TIMEOUT(actual, expected, int(vireo::test::Patience.count()))
 
 // A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
 // servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4, and
@@ -17,7 +27,8 @@ inline const QString Id = QStringLiteral("dQw4w9WgXcQ");
 class TestServer
 {
 public:
-    enum class Behaviour { Answer, Drip, Silent }; // Drip: one byte a second
+    // Drip: one byte a second. Held: nothing until release().
+    enum class Behaviour { Answer, Drip, Held };
     struct Route {
         int status = 200;
         QByteArray body;
@@ -33,17 +44,25 @@ public:
     // Instance `name` answers for Id (only with ?local=true when `local`) with one stream at `media`.
     void answer(const QString &name, const QString &media, bool local = false, const QByteArray &titleJson = "\"Clip\"");
     [[nodiscard]] int requests(const QString &path) const { return int(m_requests.count(path)); }
+    // Connections asking for `path` that neither side has closed yet.
+    [[nodiscard]] int open(const QString &path) const { return int(m_open.values().count(path)); }
+    // Holds back the answers to `path` until release(), which answers those held and those to come.
+    void hold(const QString &path) { behave(path, Behaviour::Held); }
+    void release(const QString &path);
     // Bytes of answers to `path` that reached the client before it hung up.
     [[nodiscard]] qint64 sent(const QString &path) const { return m_sent.value(path); }
     void reset();
 
 private:
     void serve(QTcpSocket *socket);
+    void respond(QTcpSocket *socket, const Route &route);
+    void behave(const QString &path, Behaviour behaviour);
 
-    QTcpServer m_server;
     QHash<QString, Route> m_routes;
     QStringList m_requests;
     QHash<QString, qint64> m_sent;
+    QHash<QTcpSocket *, QString> m_open;
+    QTcpServer m_server; // last: its sockets may still report to the members above as they go
 };
 
 // The base URL of a loopback port that nothing listens on.

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+namespace vireo {
+
+// Every persisted setting, with its key and default, in one process-wide place. Windows share it:
+// a change made through one is told to all of them. Main thread only.
+class Settings : public QObject
+{
+    Q_OBJECT
+public:
+    static Settings &instance();
+
+    // The link text of the field, shared by every window.
+    [[nodiscard]] QString lastURL() const;
+    void setLastURL(const QString &text);
+    // The volume and mute of the next window; each window then keeps its own.
+    [[nodiscard]] double volume() const;
+    void setVolume(double volume);
+    [[nodiscard]] bool muted() const;
+    void setMuted(bool muted);
+    // The user's own Invidious instance, tried before the public ones; empty for none.
+    [[nodiscard]] QString preferredInstance() const;
+    void setPreferredInstance(const QString &address);
+
+Q_SIGNALS:
+    void lastURLChanged();
+    void volumeChanged();
+    void mutedChanged();
+    void preferredInstanceChanged();
+
+private:
+    Settings() = default;
+    // Read from the store each time, so that a file changed behind our back is what counts.
+    [[nodiscard]] static QVariant value(const char *key, const QVariant &fallback = {});
+    // Writes `value` under `key` and tells of it, when it differs from what is stored.
+    void store(const char *key, const QVariant &value, void (Settings::*changed)());
+};
+
+} // namespace vireo
