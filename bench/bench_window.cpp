@@ -131,7 +131,7 @@ struct Stage {
     static PlayerModel *model(QQuickWindow *window) { return window->property("model").value<PlayerModel *>(); }
     static bool playing(PlayerModel *model)
     {
-        return model->player() && model->player()->mediaPlayer()->playbackState() == QMediaPlayer::PlayingState;
+        return model->player() && model->player()->playing();
     }
     static void play(PlayerModel *model)
     {

@@ -41,6 +41,7 @@ private Q_SLOTS:
     void supersede_data();
     void supersede();
     void oneCandidateAtATime();
+    void readyThenCalledOff();
     void hostile_data();
     void hostile();
 
@@ -197,9 +198,9 @@ void TestPipeline::request()
         const QString host = statuses.last().mid(13);
         QCOMPARE(m->channel(), u"Channel"_s);
         QCOMPARE(m->browserURL().toString(), m_server.base(host == u"127.0.0.1"_s ? own : host) + u"/watch?v="_s + test::Id);
-        TRY_COMPARE(m->player()->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+        TRY_COMPARE(m->player()->playbackState(), QMediaPlayer::PlayingState);
         m->setVolume(0.25); // for this video, the next ones and the next start
-        QVERIFY(m->player()->audioOutput()->volume() == 0.25f && PlayerModel::create()->volume() == 0.25);
+        QVERIFY(m->player()->volume() == 0.25f && PlayerModel::create()->volume() == 0.25);
     }
 }
 
@@ -273,6 +274,17 @@ void TestPipeline::oneCandidateAtATime()
     m->setUrlText(QString());
     m->play();
     TRY_COMPARE(m_server.open(u"/drip.mp4"_s), 0);
+}
+
+void TestPipeline::readyThenCalledOff()
+{
+    // The item becomes ready, and the request is called off before the waiter resumes: no.
+    const auto player = MediaPlayer::create(m_server.url(u"/clip.mp4"_s));
+    const auto cancel = std::make_shared<Cancellation>();
+    auto ready = waitUntilReady(player, test::Patience, cancel);
+    connect(player.get(), &MediaPlayer::statusChanged, cancel.get(), &Cancellation::cancel);
+    QVERIFY(!QCoro::waitFor(ready));
+    QCOMPARE(player->status(), MediaPlayer::ItemStatus::ReadyToPlay);
 }
 
 void TestPipeline::hostile_data()

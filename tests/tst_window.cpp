@@ -147,14 +147,17 @@ void TestWindow::nativePlayback()
     QCOMPARE(m_server.requests(u"/x"_s), 0); // the title was shown as plain text
     QCOMPARE(m_window->title(), text("titleText") + u" — Vireo"_s);
 
-    // The accepted video has the keyboard at once; Ctrl+L gives it back to the field, for typing only.
+    // The accepted video has the keyboard at once; Ctrl+L gives it back to the field, for typing only,
+    // and every window's field shows what was typed, as that is what its Return plays.
+    const auto other = PlayerModel::create();
+    QSignalSpy told(other.get(), &PlayerModel::urlTextChanged);
     QTest::keyClick(m_window, Qt::Key_Space);
-    TRY_COMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+    TRY_COMPARE(m_model->player()->playbackState(), QMediaPlayer::PausedState);
     QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
     QTest::keyClick(m_window, Qt::Key_Space);
     QTest::keyClick(m_window, Qt::Key_K);
-    QCOMPARE(m_model->urlText(), u" k"_s);
-    QCOMPARE(m_model->player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState);
+    QVERIFY(m_model->urlText() == u" k"_s && other->urlText() == u" k"_s && told.size() == 2);
+    QCOMPARE(m_model->player()->playbackState(), QMediaPlayer::PausedState);
 
     // An empty link: the message, and the video's rows and title gone.
     QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
@@ -168,8 +171,8 @@ void TestWindow::nativePlayback()
 
 void TestWindow::startWithLink()
 {
-    // A link given at start (or by a later start) can be accepted before the window has made its
-    // video surface: a surface made for a video that already plays shows it all the same.
+    // A link given at start can be accepted before the window has made its video surface: a surface
+    // made for a video that already plays shows it all the same.
     m_server.answer(u"one"_s, u"/clip.mp4"_s);
     show(u"youtu.be/"_s + test::Id);
     m_model->play();
@@ -180,14 +183,6 @@ void TestWindow::startWithLink()
     late.resize(320, 240);
     late.show();
     TRY_VERIFY(pictureIn(late.grabWindow(), QRectF(0, 0, 320, 180)));
-
-    // Windows share the link text, so every field shows what its Return would play.
-    const QQuickWindow *second = m_app->newWindow();
-    m_window->requestActivate();
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
-    QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
-    QTest::keyClick(m_window, 'x');
-    QCOMPARE(second->findChild<QQuickItem *>(u"linkField"_s)->property("text"), u"x"_s);
 }
 
 void TestWindow::closeMidRequest_data()
@@ -212,7 +207,6 @@ void TestWindow::closeMidRequest()
     TRY_COMPARE(m_server.open(held), 1);
     m_window->close();
     TRY_VERIFY(!model);
-    TRY_COMPARE(m_server.open(held), 0);
     m_server.release(held);
     QCOMPARE(m_server.requests(u"/two/api/v1/videos/"_s + test::Id), 0);
     TRY_COMPARE(MediaPlayer::liveCount(), 0);

@@ -52,7 +52,7 @@ Inhibitor::Inhibitor(QDBusConnection bus, PlayerModel *model, QObject *parent)
 {
     connect(model, &PlayerModel::modeChanged, this, [this] {
         if (MediaPlayer *player = m_model ? m_model->player() : nullptr)
-            connect(player->mediaPlayer(), &QMediaPlayer::playbackStateChanged, this, &Inhibitor::update);
+            connect(player, &MediaPlayer::playbackStateChanged, this, &Inhibitor::update);
         update();
     });
 }
@@ -66,7 +66,7 @@ Inhibitor::~Inhibitor()
 void Inhibitor::update()
 {
     const MediaPlayer *player = m_model ? m_model->player() : nullptr;
-    m_wanted = player && player->mediaPlayer()->playbackState() == QMediaPlayer::PlayingState;
+    m_wanted = player && player->playing();
     if (m_wanted && m_state == State::Off)
         inhibit();
     else if (!m_wanted && m_state == State::On)

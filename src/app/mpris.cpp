@@ -128,14 +128,18 @@ void Mpris::watch(PlayerModel *model)
         if (model->modeKind() == PlayerModel::Native || model->modeKind() == PlayerModel::Embed)
             m_tracks.insert(model, ++m_lastTrack);
         if (const MediaPlayer *player = model->player()) {
-            QMediaPlayer *media = player->mediaPlayer();
-            connect(media, &QMediaPlayer::playbackStateChanged, this, [this, model](QMediaPlayer::PlaybackState state) {
-                if (state == QMediaPlayer::PlayingState)
+            connect(player, &MediaPlayer::playbackStateChanged, this, [this, model, player] {
+                if (player->playing())
                     started(model);
                 refresh();
             });
-            connect(media, &QMediaPlayer::durationChanged, this, &Mpris::refresh);
-            connect(media, &QMediaPlayer::seekableChanged, this, &Mpris::refresh);
+            connect(player, &MediaPlayer::durationChanged, this, &Mpris::refresh);
+            connect(player, &MediaPlayer::seekableChanged, this, &Mpris::refresh);
+            // Seeks made anywhere (keys, the seek bar, MPRIS) are told to the desktop.
+            connect(player, &MediaPlayer::seeked, this, [this, player](qint64 ms) {
+                if (this->player() == player)
+                    Q_EMIT seeked(ms * 1000);
+            });
         }
         refresh();
     });
@@ -176,7 +180,7 @@ QDBusObjectPath Mpris::track() const
 QString Mpris::playbackStatus() const
 {
     if (const MediaPlayer *p = player()) {
-        switch (p->mediaPlayer()->playbackState()) {
+        switch (p->playbackState()) {
         case QMediaPlayer::PlayingState: return u"Playing"_s;
         case QMediaPlayer::PausedState: return u"Paused"_s;
         case QMediaPlayer::StoppedState: return u"Stopped"_s;
@@ -214,17 +218,17 @@ void Mpris::setVolume(double volume)
 
 qlonglong Mpris::position() const
 {
-    return player() ? qlonglong(player()->mediaPlayer()->position()) * 1000 : 0;
+    return player() ? qlonglong(player()->position()) * 1000 : 0;
 }
 
 qlonglong Mpris::length() const
 {
-    return player() ? qlonglong(player()->mediaPlayer()->duration()) * 1000 : 0;
+    return player() ? qlonglong(player()->duration()) * 1000 : 0;
 }
 
 bool Mpris::canSeek() const
 {
-    return player() && player()->mediaPlayer()->isSeekable();
+    return player() && player()->seekable();
 }
 
 void Mpris::play()
@@ -272,8 +276,7 @@ void Mpris::setPosition(const QDBusObjectPath &track, qlonglong position)
 
 void Mpris::moveTo(qlonglong position)
 {
-    player()->mediaPlayer()->setPosition(position / 1000);
-    Q_EMIT seeked(position);
+    player()->seek(position / 1000);
 }
 
 void Mpris::openUri(const QString &uri)

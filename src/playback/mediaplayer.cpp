@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <QVideoFrame>
+#include <algorithm>
 #include <atomic>
 
 using namespace Qt::StringLiterals;
@@ -50,6 +51,10 @@ MediaPlayer::MediaPlayer(const QUrl &url)
             fail(m_player->errorString());
         }
     });
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MediaPlayer::playbackStateChanged);
+    connect(m_player, &QMediaPlayer::positionChanged, this, &MediaPlayer::positionChanged);
+    connect(m_player, &QMediaPlayer::durationChanged, this, &MediaPlayer::durationChanged);
+    connect(m_player, &QMediaPlayer::seekableChanged, this, &MediaPlayer::seekableChanged);
     if (m_hasItem)
         m_player->setSource(url);
 }
@@ -98,6 +103,15 @@ void MediaPlayer::play()
 void MediaPlayer::pause()
 {
     m_player->pause();
+}
+
+void MediaPlayer::seek(qint64 ms)
+{
+    if (!seekable())
+        return;
+    ms = std::max<qint64>(0, duration() > 0 ? std::min(ms, duration()) : ms);
+    m_player->setPosition(ms);
+    Q_EMIT seeked(ms);
 }
 
 } // namespace vireo

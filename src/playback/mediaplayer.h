@@ -10,15 +10,19 @@
 
 namespace vireo {
 
-// One stream in a native media player. Nothing plays until play(); the item's status is one of
-// three values, and a failure after it was ready still shows, because the window must show it.
+// One stream in a native media player, and the one door to it: whoever plays, pauses, seeks or sets
+// the volume (the surface, MPRIS, the model) goes through here, so that each sees what the others
+// did. Nothing plays until play(); the item's status is one of three values, and a failure after it
+// was ready still shows, because the window must show it.
 class MediaPlayer : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QMediaPlayer *mediaPlayer READ mediaPlayer CONSTANT FINAL)
-    Q_PROPERTY(QAudioOutput *audioOutput READ audioOutput CONSTANT FINAL)
     Q_PROPERTY(bool failed READ failed NOTIFY statusChanged FINAL)
     Q_PROPERTY(QString errorString READ errorString NOTIFY statusChanged FINAL)
+    Q_PROPERTY(bool playing READ playing NOTIFY playbackStateChanged FINAL)
+    Q_PROPERTY(qint64 position READ position NOTIFY positionChanged FINAL)
+    Q_PROPERTY(qint64 duration READ duration NOTIFY durationChanged FINAL)
+    Q_PROPERTY(bool seekable READ seekable NOTIFY seekableChanged FINAL)
 public:
     enum class ItemStatus { Unknown, ReadyToPlay, Failed };
     Q_ENUM(ItemStatus)
@@ -33,11 +37,22 @@ public:
     [[nodiscard]] ItemStatus status() const { return m_status; }
     [[nodiscard]] bool failed() const { return m_status == ItemStatus::Failed; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
-    [[nodiscard]] QMediaPlayer *mediaPlayer() const { return m_player; }
-    [[nodiscard]] QAudioOutput *audioOutput() const { return m_audio; }
+
+    [[nodiscard]] QMediaPlayer::PlaybackState playbackState() const { return m_player->playbackState(); }
+    [[nodiscard]] bool playing() const { return playbackState() == QMediaPlayer::PlayingState; }
+    // In milliseconds.
+    [[nodiscard]] qint64 position() const { return m_player->position(); }
+    [[nodiscard]] qint64 duration() const { return m_player->duration(); }
+    [[nodiscard]] bool seekable() const { return m_player->isSeekable(); }
+    [[nodiscard]] float volume() const { return m_audio->volume(); }
+    [[nodiscard]] bool muted() const { return m_audio->isMuted(); }
 
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
+    // To `ms`, kept within the video; nothing when it cannot seek.
+    Q_INVOKABLE void seek(qint64 ms);
+    void setVolume(float volume) { m_audio->setVolume(volume); }
+    void setMuted(bool muted) { m_audio->setMuted(muted); }
     // Shows the pictures on a view's sink too. The player renders to a sink of its own, so views may
     // come and go without the pipeline being rebuilt (which blocks while a frame is on its way).
     Q_INVOKABLE void showOn(QVideoSink *sink);
@@ -47,6 +62,12 @@ public:
 
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);
+    void playbackStateChanged();
+    void positionChanged();
+    void durationChanged();
+    void seekableChanged();
+    // A seek, from wherever it was asked for.
+    void seeked(qint64 ms);
 
 private:
     explicit MediaPlayer(const QUrl &url);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "playermodel.h"
 
-#include "instances/instancelist.h"
-#include "sources/invidiousclient.h"
 #include "settings.h"
+#include "sourcepipeline.h"
+#include "instances/instancelist.h"
 #include "sources/videoid.h"
 
 #include <QTimer>
@@ -88,8 +88,8 @@ void PlayerModel::setMuted(bool muted)
 
 void PlayerModel::applyAudio(MediaPlayer &player) const
 {
-    player.audioOutput()->setVolume(float(m_volume));
-    player.audioOutput()->setMuted(m_muted);
+    player.setVolume(float(m_volume));
+    player.setMuted(m_muted);
 }
 
 QString PlayerModel::preferredInstance() const
@@ -157,37 +157,23 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
     if (const auto own = Instance::fromAddress(self->preferredInstance()))
         instances.prepend(*own);
 
-    for (const Instance &instance : instances) {
-        for (const bool local : {false, true}) {
-            if (task->isCancelled())
-                co_return;
-            self->setStatus(u"Trying "_s + instance.host + (local ? u" (local)"_s : QString()) + u"…"_s);
-            const FetchResult result = co_await InvidiousClient::fetch(instance, id, local, task);
-            const auto *info = std::get_if<VideoInfo>(&result);
-            if (!info)
-                continue;
-            if (task->isCancelled())
-                co_return;
-            if (!self->m_title)
-                self->setTitle(info->title);
-            if (!self->m_channel)
-                self->setChannel(info->author);
-
-            const auto player = MediaPlayer::create(info->stream);
-            self->applyAudio(*player);
-            if (!co_await waitUntilReady(player, self->m_timing.readiness, task)) {
-                player->pause();
-                continue;
-            }
-            if (task->isCancelled())
-                co_return;
-            self->setRequest(self->m_videoID, instance.base);
-            self->setMode(PlaybackMode::native(player));
-            self->setStatus(u"Playing from "_s + instance.host);
-            self->setLoading(false);
-            player->play();
-            co_return;
-        }
+    SourcePipeline pipeline(id, self->m_timing.readiness, task);
+    connect(&pipeline, &SourcePipeline::statusChanged, self.get(), &PlayerModel::setStatus);
+    connect(&pipeline, &SourcePipeline::answered, self.get(), [model = self.get()](const VideoInfo &info) {
+        // The first answer that names them wins, whether or not its stream plays.
+        if (!model->m_title)
+            model->setTitle(info.title);
+        if (!model->m_channel)
+            model->setChannel(info.author);
+    });
+    if (const auto source = co_await pipeline.run(instances)) {
+        self->setRequest(self->m_videoID, source->instance.base);
+        self->applyAudio(*source->player);
+        self->setMode(PlaybackMode::native(source->player));
+        self->setStatus(u"Playing from "_s + source->instance.host);
+        self->setLoading(false);
+        source->player->play();
+        co_return;
     }
 
     if (task->isCancelled())

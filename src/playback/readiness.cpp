@@ -60,7 +60,8 @@ QCoro::Task<bool> waitUntilReady(std::shared_ptr<MediaPlayer> player, std::chron
 
     const bool ready = co_await cont;
     QObject::disconnect(cancelled);
-    co_return ready;
+    // The item may have become ready just before the request was called off, while this waited to resume.
+    co_return ready && !(cancel && cancel->isCancelled());
 }
 
 } // namespace vireo

@@ -85,7 +85,11 @@ FetchResult parse(const QByteArray &body, const QString &base)
     if (!Http::isWebUrl(stream))
         return failure(UrlErrorCode::badURL);
 
-    return VideoInfo{text(answer, u"title"_s), text(answer, u"author"_s), stream};
+    VideoInfo info;
+    info.title = text(answer, u"title"_s);
+    info.author = text(answer, u"author"_s);
+    info.stream = stream;
+    return info;
 }
 
 } // namespace vireo::InvidiousClient

@@ -1,17 +1,31 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 
 namespace vireo {
 
-// What one instance said of a video: its title and channel when it gave them, and the best stream.
+// One caption track an answer lists; `url` answers WebVTT.
+struct CaptionTrack {
+    QString label;
+    QString languageCode;
+    QUrl url;
+};
+
+// What one instance said of a video: its title and channel when it gave them, the best single-file
+// stream, and what else the answer offers, where it offers it.
 struct VideoInfo {
     std::optional<QString> title;
     std::optional<QString> author;
     QUrl stream;
+    QUrl manifest;       // adaptive streams (MPEG-DASH); empty when there is none
+    QList<int> heights;  // the manifest's video heights
+    QList<CaptionTrack> captions;
+    std::optional<std::chrono::seconds> length;
 };
 
 } // namespace vireo

@@ -2,7 +2,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import QtMultimedia
 import Vireo
 
@@ -19,10 +18,9 @@ FocusScope {
     signal fullScreenLeft()
 
     readonly property StreamPlayer player: model.player
-    readonly property var media: player?.mediaPlayer ?? null
-    readonly property bool playing: media?.playbackState === MediaPlayer.PlayingState
+    readonly property bool playing: player?.playing ?? false
     property bool controlsShown: true
-    readonly property bool controlsVisible: controlsShown || !playing || barHover.hovered || seek.pressed || volume.pressed
+    readonly property bool controlsVisible: controlsShown || !playing || controls.busy
 
     onPlayerChanged: player?.showOn(output.videoSink)
     onPlayingChanged: showControls()
@@ -34,18 +32,11 @@ FocusScope {
             player?.play()
     }
     function seekBy(ms: int) {
-        if (media)
-            media.position = Math.max(0, Math.min(media.duration, media.position + ms))
+        player?.seek(player.position + ms)
     }
     function showControls() {
         controlsShown = true
         hideTimer.restart()
-    }
-    function clock(ms: real): string {
-        const total = Math.max(0, Math.floor(ms / 1000))
-        const h = Math.floor(total / 3600), m = Math.floor(total / 60) % 60, s = total % 60
-        const mm = h > 0 && m < 10 ? "0" + m : "" + m
-        return (h > 0 ? h + ":" : "") + mm + ":" + (s < 10 ? "0" : "") + s
     }
 
     Keys.onPressed: event => {
@@ -107,82 +98,17 @@ FocusScope {
         horizontalAlignment: Text.AlignHCenter
     }
 
-    Rectangle {
-        objectName: "controlBar"
+    ControlBar {
+        id: controls
         anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
-        height: bar.implicitHeight + 12
-        color: Qt.rgba(0, 0, 0, 0.6)
+        model: root.model
+        player: root.player
+        fullScreen: root.fullScreen
         opacity: root.controlsVisible ? 1 : 0
         visible: opacity > 0
         Behavior on opacity { NumberAnimation { duration: 200 } }
-
-        HoverHandler {
-            id: barHover
-            onHoveredChanged: root.showControls()
-        }
-
-        // The controls never take the keyboard from the surface.
-        RowLayout {
-            id: bar
-            anchors { fill: parent; leftMargin: 8; rightMargin: 8 }
-            spacing: 6
-
-            ToolButton {
-                objectName: "playPauseButton"
-                focusPolicy: Qt.NoFocus
-                text: root.playing ? "❚❚" : "▶"
-                palette.buttonText: "white"
-                onClicked: root.togglePlay()
-                ToolTip.text: root.playing ? qsTr("Pause (Space)") : qsTr("Play (Space)")
-                ToolTip.visible: hovered
-            }
-            Label {
-                text: root.clock(root.media?.position ?? 0)
-                color: "white"
-            }
-            Slider {
-                id: seek
-                objectName: "seekSlider"
-                Layout.fillWidth: true
-                focusPolicy: Qt.NoFocus
-                from: 0
-                to: Math.max(1, root.media?.duration ?? 0)
-                value: root.media?.position ?? 0
-                enabled: root.media?.seekable ?? false
-                onMoved: root.media.position = value
-            }
-            Label {
-                text: root.clock(root.media?.duration ?? 0)
-                color: "white"
-            }
-            ToolButton {
-                objectName: "muteButton"
-                focusPolicy: Qt.NoFocus
-                text: root.model.muted ? qsTr("Unmute") : qsTr("Mute")
-                palette.buttonText: "white"
-                onClicked: root.model.muted = !root.model.muted
-                ToolTip.text: qsTr("Mute (M)")
-                ToolTip.visible: hovered
-            }
-            Slider {
-                id: volume
-                objectName: "volumeSlider"
-                Layout.preferredWidth: 90
-                focusPolicy: Qt.NoFocus
-                from: 0
-                to: 1
-                value: root.model.volume
-                onMoved: root.model.volume = value
-            }
-            ToolButton {
-                objectName: "fullScreenButton"
-                focusPolicy: Qt.NoFocus
-                text: root.fullScreen ? "⤡" : "⤢"
-                palette.buttonText: "white"
-                onClicked: root.fullScreenToggled()
-                ToolTip.text: qsTr("Full screen (F)")
-                ToolTip.visible: hovered
-            }
-        }
+        onPlayToggled: root.togglePlay()
+        onFullScreenToggled: root.fullScreenToggled()
+        onTouched: root.showControls()
     }
 }

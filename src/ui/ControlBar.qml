@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+pragma ComponentBehavior: Bound
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vireo
+
+// The bar under a playing video: play and pause, where it is, volume and mute, full screen. Its
+// controls never take the keyboard from the surface.
+Rectangle {
+    id: root
+
+    required property PlayerModel model
+    required property StreamPlayer player
+    required property bool fullScreen
+    // The pointer is over it, or a slider is being dragged: it must not hide now.
+    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed
+    signal playToggled()
+    signal fullScreenToggled()
+    signal touched()
+
+    readonly property bool playing: player?.playing ?? false
+
+    function clock(ms: real): string {
+        const total = Math.max(0, Math.floor(ms / 1000))
+        const h = Math.floor(total / 3600), m = Math.floor(total / 60) % 60, s = total % 60
+        const mm = h > 0 && m < 10 ? "0" + m : "" + m
+        return (h > 0 ? h + ":" : "") + mm + ":" + (s < 10 ? "0" : "") + s
+    }
+
+    objectName: "controlBar"
+    height: bar.implicitHeight + 12
+    color: Qt.rgba(0, 0, 0, 0.6)
+
+    HoverHandler {
+        id: hover
+        onHoveredChanged: root.touched()
+    }
+
+    RowLayout {
+        id: bar
+        anchors { fill: parent; leftMargin: 8; rightMargin: 8 }
+        spacing: 6
+
+        ToolButton {
+            objectName: "playPauseButton"
+            focusPolicy: Qt.NoFocus
+            text: root.playing ? "❚❚" : "▶"
+            palette.buttonText: "white"
+            onClicked: root.playToggled()
+            ToolTip.text: root.playing ? qsTr("Pause (Space)") : qsTr("Play (Space)")
+            ToolTip.visible: hovered
+        }
+        Label {
+            text: root.clock(root.player?.position ?? 0)
+            color: "white"
+        }
+        Slider {
+            id: seek
+            objectName: "seekSlider"
+            Layout.fillWidth: true
+            focusPolicy: Qt.NoFocus
+            from: 0
+            to: Math.max(1, root.player?.duration ?? 0)
+            value: root.player?.position ?? 0
+            enabled: root.player?.seekable ?? false
+            onMoved: root.player.seek(value)
+        }
+        Label {
+            text: root.clock(root.player?.duration ?? 0)
+            color: "white"
+        }
+        ToolButton {
+            objectName: "muteButton"
+            focusPolicy: Qt.NoFocus
+            text: root.model.muted ? qsTr("Unmute") : qsTr("Mute")
+            palette.buttonText: "white"
+            onClicked: root.model.muted = !root.model.muted
+            ToolTip.text: qsTr("Mute (M)")
+            ToolTip.visible: hovered
+        }
+        Slider {
+            id: volume
+            objectName: "volumeSlider"
+            Layout.preferredWidth: 90
+            focusPolicy: Qt.NoFocus
+            from: 0
+            to: 1
+            value: root.model.volume
+            onMoved: root.model.volume = value
+        }
+        ToolButton {
+            objectName: "fullScreenButton"
+            focusPolicy: Qt.NoFocus
+            text: root.fullScreen ? "⤡" : "⤢"
+            palette.buttonText: "white"
+            onClicked: root.fullScreenToggled()
+            ToolTip.text: qsTr("Full screen (F)")
+            ToolTip.visible: hovered
+        }
+    }
+}
