@@ -34,6 +34,8 @@ private Q_SLOTS:
     void videoID();
     void answer_data();
     void answer();
+    void webvtt_data();
+    void webvtt();
     void init();
     void request_data();
     void request();
@@ -111,13 +113,42 @@ void TestPipeline::answer()
 {
     QFETCH(QByteArray, streams);
     QFETCH(QString, outcome);
-    const auto result = InvidiousClient::parse(R"({"title":"T","author":"A","formatStreams":)" + streams + '}', u"https://inv.example"_s);
+    const auto result = InvidiousClient::parse(R"({"title":"T","author":"A","captions":[{"label":"English","languageCode":"en","url":"/cc/en"},)"
+                                               R"({"label":"F","languageCode":"fr","url":"file:///etc/passwd"},{"label":"D","language_code":"de","url":"https://cc/d"}],)"
+                                               R"("formatStreams":)" + streams + '}', u"https://inv.example"_s);
     if (const auto *info = std::get_if<VideoInfo>(&result)) {
         QCOMPARE(*info->title + u'|' + *info->author + u'|' + info->stream.toString(), outcome);
+        QCOMPARE(info->captions.size(), 2);
+        QCOMPARE(info->captions[0].url.toString() + u' ' + info->captions[1].languageCode, u"https://inv.example/cc/en de"_s);
     } else {
         const auto code = std::get<UrlErrorCode>(std::get<FetchError>(result).cause);
         QCOMPARE(code == UrlErrorCode::badURL ? u"badURL"_s : u"resourceUnavailable"_s, outcome);
     }
+}
+
+void TestPipeline::webvtt_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("cues"); // "start-end text", one per line; "none" when it is not WebVTT
+    QTest::newRow("BOM, CRLF, hours, settings, markup")
+        << QByteArray("\xef\xbb\xbfWEBVTT title\r\n\r\n1\r\n01:00:01.000 --> 01:00:02.500 align:start\r\n<v Ann><b>Hi</b> &amp; <c.x>bye</c></v>\r\nnext\r\n")
+        << u"3601000-3602500 Hi & bye|next"_s;
+    QTest::newRow("notes, styles, regions; overlaps; inner timestamps")
+        << QByteArray("WEBVTT\n\nNOTE a\n\nSTYLE\n::cue{}\n\nREGION\nid:r\n\n00:01.000 --> 00:04.000\nkara<00:02.000>oke\n\n\n00:02.000 --> 00:03.000\nb")
+        << u"1000-4000 karaoke\n2000-3000 b"_s;
+    QTest::newRow("ends before it starts, minute 61") << QByteArray("WEBVTT\n\n00:02.000 --> 00:01.000\nx\n\n61:00.000 --> 62:00.000\ny") << QString();
+    QTest::newRow("not WebVTT") << QByteArray("<html>WEBVTT") << u"none"_s;
+}
+
+void TestPipeline::webvtt()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, cues);
+    const auto read = WebVtt::parse(file);
+    QStringList seen;
+    for (const Cue &cue : read.value_or(QList<Cue>()))
+        seen.append(u"%1-%2 %3"_s.arg(cue.start).arg(cue.end).arg(QString(cue.text).replace(u'\n', u'|')));
+    QCOMPARE(read ? seen.join(u'\n') : u"none"_s, cues);
 }
 
 void TestPipeline::init()

@@ -3,6 +3,7 @@
 // web view, and the built executable started as a user starts it.
 #include "playback/playermodel.h"
 #include "playback/settings.h"
+#include "links.h"
 #include "standins.h"
 #include "vireoapp.h"
 
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void startWithLink();
     void closeMidRequest_data();
     void closeMidRequest();
+    void captions();
     void embed();
     void settings();
     void desktop();
@@ -213,6 +215,19 @@ void TestWindow::closeMidRequest()
     TRY_COMPARE(test::soundStreams(), 0);
 }
 
+void TestWindow::captions()
+{
+    // The preferred language shows over the playing clip at once, as plain text; C hides it.
+    Settings::instance().setCaptionLanguage(u"en"_s);
+    m_server.answer(u"one"_s, u"/clip.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    m_model->play();
+    TRY_VERIFY(shown("captionText"));
+    QCOMPARE(text("captionText"), u"Colour bars, and a tone"_s);
+    QTest::keyClick(m_window, Qt::Key_C);
+    QVERIFY(!shown("captionText") && Settings::instance().captionLanguage().isEmpty());
+}
+
 void TestWindow::embed()
 {
     show(u"youtu.be/"_s + test::Id);
@@ -224,6 +239,9 @@ void TestWindow::embed()
     TRY_COMPARE(text("statusText"), u"Playing from YouTube embed"_s);
     QTest::qWait(500);
     QCOMPARE(results.size(), 1);
+    // Captions are asked for in the preferred language, when that is a plain language code.
+    QVERIFY(embedPage(test::Id, u"pt-BR"_s).contains(u"&cc_load_policy=1&cc_lang_pref=pt-BR\""_s));
+    QCOMPARE(embedPage(test::Id, u"en\"><script>"_s), embedPage(test::Id));
     QVERIFY(!shown("progressOverlay"));
 }
 

@@ -40,6 +40,7 @@ PlayerModel::PlayerModel(const Timing &timing)
                timing.directory.isEmpty() ? InstanceList::directoryUrl() : timing.directory}
     , m_volume(Settings::instance().volume())
     , m_muted(Settings::instance().muted())
+    , m_captions(new Captions(this))
 {
     // The link text and the own instance are the same in every window, whichever one changed them.
     connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
@@ -125,6 +126,7 @@ void PlayerModel::cancel()
 void PlayerModel::play()
 {
     cancel();
+    m_captions->show({}, nullptr);
     setError(std::nullopt);
     setTitle(std::nullopt);
     setChannel(std::nullopt);
@@ -170,6 +172,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
         self->setRequest(self->m_videoID, source->instance.base);
         self->applyAudio(*source->player);
         self->setMode(PlaybackMode::native(source->player));
+        self->m_captions->show(source->info.captions, source->player.get());
         self->setStatus(u"Playing from "_s + source->instance.host);
         self->setLoading(false);
         source->player->play();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "captions.h"
 #include "oneshot.h"
 #include "playbackmode.h"
 #include "readiness.h"
@@ -38,6 +39,8 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged FINAL)
     // An Invidious instance of the user's own, tried before the directory's; empty for none.
     Q_PROPERTY(QString preferredInstance READ preferredInstance WRITE setPreferredInstance NOTIFY preferredInstanceChanged FINAL)
+    // The captions of the video that plays natively.
+    Q_PROPERTY(vireo::Captions *captions READ captions CONSTANT FINAL)
 
 public:
     enum ModeKind { Idle = PlaybackMode::Idle, Native = PlaybackMode::Native, Embed = PlaybackMode::Embed,
@@ -79,6 +82,7 @@ public:
     // Empty, or an address isInstanceAddress() accepts; anything else is not kept.
     void setPreferredInstance(const QString &address);
     Q_INVOKABLE static bool isInstanceAddress(const QString &address);
+    [[nodiscard]] Captions *captions() const { return m_captions; }
 
     // Starts a request for the link in urlText, superseding any running one.
     Q_INVOKABLE void play();
@@ -130,6 +134,7 @@ private:
     std::optional<OneShot> m_embedContinuation;
     double m_volume;
     bool m_muted;
+    Captions *m_captions;
 };
 
 } // namespace vireo

@@ -13,6 +13,7 @@ constexpr auto LastUrlKey = "lastURL";
 constexpr auto VolumeKey = "volume";
 constexpr auto MutedKey = "muted";
 constexpr auto PreferredInstanceKey = "preferredInstance";
+constexpr auto CaptionLanguageKey = "captionLanguage";
 
 } // namespace
 
@@ -77,6 +78,16 @@ QString Settings::preferredInstance() const
 void Settings::setPreferredInstance(const QString &address)
 {
     store(PreferredInstanceKey, address, &Settings::preferredInstanceChanged);
+}
+
+QString Settings::captionLanguage() const
+{
+    return value(CaptionLanguageKey).toString();
+}
+
+void Settings::setCaptionLanguage(const QString &code)
+{
+    store(CaptionLanguageKey, code, &Settings::captionLanguageChanged);
 }
 
 } // namespace vireo

@@ -26,12 +26,16 @@ public:
     // The user's own Invidious instance, tried before the public ones; empty for none.
     [[nodiscard]] QString preferredInstance() const;
     void setPreferredInstance(const QString &address);
+    // The language code of the captions to show when a video has them; empty for none.
+    [[nodiscard]] QString captionLanguage() const;
+    void setCaptionLanguage(const QString &code);
 
 Q_SIGNALS:
     void lastURLChanged();
     void volumeChanged();
     void mutedChanged();
     void preferredInstanceChanged();
+    void captionLanguageChanged();
 
 private:
     Settings() = default;

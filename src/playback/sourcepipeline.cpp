@@ -30,7 +30,7 @@ QCoro::Task<std::optional<Source>> SourcePipeline::run(QList<Instance> candidate
                 co_return std::nullopt;
             Q_EMIT answered(*info);
             if (auto player = co_await candidate(info->stream))
-                co_return Source{std::move(player), instance};
+                co_return Source{std::move(player), instance, *info};
         }
     }
     co_return std::nullopt;

@@ -14,10 +14,11 @@
 
 namespace vireo {
 
-// A stream that became ready to play, and the instance that served it.
+// A stream that became ready to play, the instance that served it and what its answer said.
 struct Source {
     std::shared_ptr<MediaPlayer> player;
     Instance instance;
+    VideoInfo info;
 };
 
 // The search for a native stream of one request: every candidate instance as is and then local, one

@@ -16,6 +16,8 @@ namespace {
 constexpr auto VideoTimeout = 6s;
 // Real answers are 50–100 KB; anything this large is not one.
 constexpr qint64 MaxAnswerBytes = 16 * 1024 * 1024;
+// A feature film's captions are a few hundred KB.
+constexpr qint64 MaxCaptionBytes = 2 * 1024 * 1024;
 
 FetchError failure(UrlErrorCode code)
 {
@@ -40,6 +42,16 @@ QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, Cancel
     if (response.status != 200)
         co_return failure(UrlErrorCode::badServerResponse);
     co_return co_await QtConcurrent::run(parse, response.body, instance.base);
+}
+
+QCoro::Task<std::optional<QList<Cue>>> captions(QUrl url, CancelToken cancel)
+{
+    if (!Http::isWebUrl(url))
+        co_return std::nullopt;
+    const Http::Response response = co_await Http::get(url, VideoTimeout, MaxCaptionBytes, cancel);
+    if (response.error != QNetworkReply::NoError || response.status != 200)
+        co_return std::nullopt;
+    co_return co_await QtConcurrent::run(WebVtt::parse, response.body);
 }
 
 } // namespace vireo::InvidiousClient

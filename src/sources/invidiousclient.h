@@ -4,6 +4,7 @@
 #include "net/cancellation.h"
 #include "instances/instance.h"
 #include "videoinfo.h"
+#include "webvtt.h"
 
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -27,6 +28,10 @@ namespace InvidiousClient {
 // Asks one instance for a video: GET base + "/api/v1/videos/" + id, with "?local=true" when asked.
 // Cancelling the token aborts the request in flight, and the call fails with the network's error.
 QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, CancelToken cancel = {});
+
+// Downloads one caption track an answer listed (WebVTT); nothing when it fails, is over 2 MiB or
+// takes over 6 s, or is not WebVTT.
+QCoro::Task<std::optional<QList<Cue>>> captions(QUrl url, CancelToken cancel = {});
 
 // Reads an answer body; `base` completes stream addresses that are paths on the instance.
 [[nodiscard]] FetchResult parse(const QByteArray &body, const QString &base);

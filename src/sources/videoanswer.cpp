@@ -89,6 +89,15 @@ FetchResult parse(const QByteArray &body, const QString &base)
     info.title = text(answer, u"title"_s);
     info.author = text(answer, u"author"_s);
     info.stream = stream;
+    for (const QJsonValue &value : answer.value(u"captions"_s).toArray()) {
+        const QJsonObject track = value.toObject();
+        const auto label = text(track, u"label"_s), address = text(track, u"url"_s);
+        // Older instances spell it with an underscore.
+        const auto code = text(track, u"languageCode"_s).value_or(text(track, u"language_code"_s).value_or(QString()));
+        const QUrl url(address && address->startsWith(u'/') ? base + *address : address.value_or(QString()));
+        if (label && Http::isWebUrl(url))
+            info.captions.append({*label, code, url});
+    }
     return info;
 }
 

@@ -13,8 +13,8 @@ Rectangle {
     required property PlayerModel model
     required property StreamPlayer player
     required property bool fullScreen
-    // The pointer is over it, or a slider is being dragged: it must not hide now.
-    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed
+    // The pointer is over it, a slider is being dragged or a menu is open: it must not hide now.
+    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed || captionsMenu.visible
     signal playToggled()
     signal fullScreenToggled()
     signal touched()
@@ -69,6 +69,23 @@ Rectangle {
         Label {
             text: root.clock(root.player?.duration ?? 0)
             color: "white"
+        }
+        ToolButton {
+            objectName: "captionsButton"
+            focusPolicy: Qt.NoFocus
+            visible: root.model.captions.labels.length > 0
+            text: "CC"
+            font.bold: root.model.captions.chosen >= 0
+            palette.buttonText: root.model.captions.chosen >= 0 ? "white" : Qt.rgba(1, 1, 1, 0.55)
+            onClicked: captionsMenu.open()
+            ToolTip.text: qsTr("Captions (C)")
+            ToolTip.visible: hovered && !captionsMenu.visible
+
+            CaptionsMenu {
+                id: captionsMenu
+                y: -height
+                captions: root.model.captions
+            }
         }
         ToolButton {
             objectName: "muteButton"

@@ -51,6 +51,7 @@ FocusScope {
         case Qt.Key_Down: model.volume -= 0.05; break
         case Qt.Key_F: fullScreenToggled(); break
         case Qt.Key_M: model.muted = !model.muted; break
+        case Qt.Key_C: model.captions.toggle(); break
         case Qt.Key_Escape:
             if (fullScreen)
                 fullScreenLeft()
@@ -96,6 +97,15 @@ FocusScope {
         color: "white"
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignHCenter
+    }
+
+    CaptionLayer {
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        // Above the control bar while it shows.
+        anchors.bottomMargin: (controls.visible ? controls.height : 0) + root.height / 24
+        text: root.model.captions.text
+        videoHeight: root.height
     }
 
     ControlBar {

@@ -7,9 +7,10 @@
 
 namespace vireo {
 
-// The page that hosts the service's embeddable player for one video. The ID goes in unescaped,
-// which is safe only because a video ID is 11 ASCII letters, digits, "-" or "_".
-[[nodiscard]] QString embedPage(const QString &videoID);
+// The page that hosts the service's embeddable player for one video, asking for captions in
+// `captionLanguage` when it names one. The ID goes in unescaped, which is safe only because a video
+// ID is 11 ASCII letters, digits, "-" or "_"; a language that is not a plain code is left out.
+[[nodiscard]] QString embedPage(const QString &videoID, const QString &captionLanguage = {});
 
 // What the view needs of links, with the policy kept out of QML.
 class Links : public QObject
@@ -23,7 +24,8 @@ public:
 
     [[nodiscard]] static QUrl serviceBase();
     Q_INVOKABLE static bool hasVideoID(const QString &text);
-    Q_INVOKABLE static QString embedPage(const QString &videoID) { return vireo::embedPage(videoID); }
+    // With the captions the user prefers.
+    Q_INVOKABLE static QString embedPage(const QString &videoID);
     // The model's current video when it has one, else the video named in the field; nothing when neither.
     Q_INVOKABLE static QUrl browserTarget(const QUrl &browserURL, const QString &text);
     Q_INVOKABLE static void openInBrowser(const QUrl &browserURL, const QString &text);

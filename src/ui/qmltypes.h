@@ -20,3 +20,10 @@ struct MediaPlayerForeign {
     QML_NAMED_ELEMENT(StreamPlayer)
     QML_UNCREATABLE("Players are made by the model.")
 };
+
+struct CaptionsForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::Captions)
+    QML_NAMED_ELEMENT(Captions)
+    QML_UNCREATABLE("Each model has its own.")
+};

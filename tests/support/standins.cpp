@@ -41,12 +41,14 @@ void TestServer::reset()
     QFile clip(QStringLiteral(VIREO_TEST_CLIP));
     route(u"/clip.mp4"_s, {200, clip.open(QIODevice::ReadOnly) ? clip.readAll() : QByteArray(), "video/mp4"});
     route(u"/silent.mp4"_s, {200, {}, "video/mp4", Behaviour::Held});
+    route(u"/captions.vtt"_s, {200, "WEBVTT\n\n00:00.000 --> 01:00.000\nColour bars, <i>and a tone</i>\n", "text/vtt"});
 }
 
 void TestServer::answer(const QString &name, const QString &media, bool local, const QByteArray &titleJson)
 {
     const QByteArray body = R"({"title":)" + titleJson + R"(,"author":"Channel","formatStreams":[{"url":")"
-        + url(media).toEncoded() + R"(","qualityLabel":"360p"}]})";
+        + url(media).toEncoded() + R"(","qualityLabel":"360p"}],"captions":[{"label":"English","languageCode":"en","url":")"
+        + url(u"/captions.vtt"_s).toEncoded() + R"("}]})";
     route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, local ? u"?local=true"_s : QString()), {200, body});
 }
 

@@ -22,8 +22,9 @@ inline constexpr std::chrono::milliseconds Patience{20000};
 #define TRY_COMPARE(actual, expected) QTRY_COMPARE_WITH_TIMEOUT(actual, expected, int(vireo::test::Patience.count()))
 
 // A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
-// servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4, and
-// /silent.mp4 accepts and never answers. Anything without a route answers 404.
+// servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4, its
+// English captions at /captions.vtt, and /silent.mp4 accepts and never answers. Anything without a
+// route answers 404.
 class TestServer
 {
 public:
