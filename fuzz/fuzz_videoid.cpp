@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Any text, as UTF-8 and as raw UTF-16 (lone surrogates included), yields an ID or nothing, and an
-// ID is always 11 ASCII ID characters.
+// Any text, as UTF-8 and as raw UTF-16 (lone surrogates included), yields an ID or nothing, an ID
+// is always 11 ASCII ID characters, and a start time is never negative.
 #include "sources/videoid.h"
 
 #include <QRegularExpression>
@@ -11,6 +11,8 @@ static void check(const QString &text)
 {
     static const QRegularExpression id(QStringLiteral("^[A-Za-z0-9_-]{11}$"));
     if (const auto found = vireo::VideoID::extract(text); found && !id.match(*found).hasMatch())
+        std::abort();
+    if (vireo::VideoID::startTime(text).value_or(0) < 0)
         std::abort();
 }
 

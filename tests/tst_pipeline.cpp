@@ -10,6 +10,8 @@
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -32,6 +34,8 @@ class TestPipeline : public QObject
 private Q_SLOTS:
     void videoID_data();
     void videoID();
+    void startTime_data();
+    void startTime();
     void answer_data();
     void answer();
     void webvtt_data();
@@ -44,6 +48,7 @@ private Q_SLOTS:
     void supersede();
     void oneCandidateAtATime();
     void readyThenCalledOff();
+    void startPosition();
     void hostile_data();
     void hostile();
 
@@ -88,6 +93,28 @@ void TestPipeline::videoID()
     QFETCH(QString, text);
     QFETCH(QString, id);
     QCOMPARE(VideoID::extract(text).value_or(QString()), id);
+}
+
+void TestPipeline::startTime_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<qint64>("seconds"); // -1: none
+    const QString id = test::Id;
+    QTest::newRow("youtu.be, seconds") << u"youtu.be/"_s + id + u"?t=754"_s << 754LL;
+    QTest::newRow("watch, start, unit") << u"https://www.youtube.com/watch?v="_s + id + u"&start=754s"_s << 754LL;
+    QTest::newRow("shorts, fragment, h m s") << u"youtube.com/shorts/"_s + id + u"#t=1h2m3s"_s << 3723LL;
+    QTest::newRow("live, m s") << u"youtube.com/live/"_s + id + u"?t=12m34s"_s << 754LL;
+    QTest::newRow("no video") << u"youtu.be/x?t=5"_s << -1LL;
+    QTest::newRow("negative") << u"youtu.be/"_s + id + u"?t=-5"_s << -1LL;
+    QTest::newRow("junk after the number") << u"youtu.be/"_s + id + u"?t=5x"_s << -1LL;
+    QTest::newRow("beyond 64 bits") << u"youtu.be/"_s + id + u"?t=99999999999999999999"_s << -1LL;
+}
+
+void TestPipeline::startTime()
+{
+    QFETCH(QString, link);
+    QFETCH(qint64, seconds);
+    QCOMPARE(VideoID::startTime(link).value_or(-1), seconds);
 }
 
 void TestPipeline::answer_data()
@@ -316,6 +343,35 @@ void TestPipeline::readyThenCalledOff()
     connect(player.get(), &MediaPlayer::statusChanged, cancel.get(), &Cancellation::cancel);
     QVERIFY(!QCoro::waitFor(ready));
     QCOMPARE(player->status(), MediaPlayer::ItemStatus::ReadyToPlay);
+}
+
+void TestPipeline::startPosition()
+{
+    // The first picture a view gets is at the link's start time; a video left there goes on there
+    // next time, says so, and can start over.
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    m_server.answer(u"one"_s, u"/long.mp4"_s);
+    const auto m = model();
+    m->setUrlText(Link + u"?t=12"_s);
+    m->play();
+    TRY_COMPARE(m->modeKind(), PlayerModel::Native);
+    QVideoSink view;
+    QList<qint64> shown;
+    connect(&view, &QVideoSink::videoFrameChanged, this, [&](const QVideoFrame &frame) { shown.append(frame.startTime() / 1000); });
+    m->player()->showOn(&view);
+    TRY_VERIFY(!shown.isEmpty());
+    QVERIFY2(shown.first() >= 11900, qPrintable(QString::number(shown.first())));
+    QVERIFY(m->resumedAt().isEmpty());
+
+    m->player()->pause();
+    m->setUrlText(Link);
+    m->play();
+    TRY_COMPARE(m->modeKind(), PlayerModel::Native);
+    QCOMPARE(m->resumedAt(), u"0:12"_s);
+    m->startOver();
+    QVERIFY(m->resumedAt().isEmpty());
+    TRY_VERIFY(m->player()->position() < 1000);
+    History::instance().forget();
 }
 
 void TestPipeline::hostile_data()

@@ -10,6 +10,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQuickItem>
@@ -239,8 +241,9 @@ void TestWindow::embed()
     TRY_COMPARE(text("statusText"), u"Playing from YouTube embed"_s);
     QTest::qWait(500);
     QCOMPARE(results.size(), 1);
-    // Captions are asked for in the preferred language, when that is a plain language code.
-    QVERIFY(embedPage(test::Id, u"pt-BR"_s).contains(u"&cc_load_policy=1&cc_lang_pref=pt-BR\""_s));
+    // Captions are asked for in the preferred language, when that is a plain language code, and the
+    // link's start time is passed on.
+    QVERIFY(embedPage(test::Id, u"pt-BR"_s, 754).contains(u"&cc_load_policy=1&cc_lang_pref=pt-BR&start=754\""_s));
     QCOMPARE(embedPage(test::Id, u"en\"><script>"_s), embedPage(test::Id));
     QVERIFY(!shown("progressOverlay"));
 }
@@ -292,9 +295,13 @@ void TestWindow::desktop()
 
     m_server.answer(u"two"_s, u"/clip.mp4"_s);
     Settings::instance().setLastURL(u"https://youtu.be/"_s + test::Id);
+    // A history file that is not one is set aside, and in nobody's way.
+    const QString history = m_home->path() + u"/data/Vireo/Vireo/history.json"_s;
+    QVERIFY(QDir().mkpath(QFileInfo(history).path()) && QProcess::execute(u"cp"_s, {QStringLiteral(VIREO_EXECUTABLE), history}) == 0);
     QProcess first;
     first.start(QStringLiteral(VIREO_EXECUTABLE), {});
     TRY_VERIFY(bus.interface()->isServiceRegistered(u"org.mpris.MediaPlayer2.vireo"_s));
+    TRY_VERIFY(QFile::exists(history + u".unreadable"_s));
     QDBusInterface player(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2.Player"_s, bus);
     for (const char *method : {"PlayPause", "Stop", "Next"}) // before there is a video
         QCOMPARE(player.call(QLatin1StringView(method)).type(), QDBusMessage::ReplyMessage);

@@ -128,9 +128,13 @@ void Mpris::watch(PlayerModel *model)
         if (model->modeKind() == PlayerModel::Native || model->modeKind() == PlayerModel::Embed)
             m_tracks.insert(model, ++m_lastTrack);
         if (const MediaPlayer *player = model->player()) {
-            connect(player, &MediaPlayer::playbackStateChanged, this, [this, model, player] {
-                if (player->playing())
+            connect(player, &MediaPlayer::playbackStateChanged, this, [this, model, player, fresh = true]() mutable {
+                if (player->playing()) {
                     started(model);
+                    // A video that went on where it was left moved there before it first played.
+                    if (std::exchange(fresh, false) && player->position() > 0)
+                        Q_EMIT seeked(player->position() * 1000);
+                }
                 refresh();
             });
             connect(player, &MediaPlayer::durationChanged, this, &Mpris::refresh);

@@ -49,7 +49,8 @@ public:
 
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
-    // To `ms`, kept within the video; nothing when it cannot seek.
+    // To `ms`, kept within the video; nothing when it cannot seek. Before the first play, the first
+    // picture a view gets is then the one there, not the first of the video.
     Q_INVOKABLE void seek(qint64 ms);
     void setVolume(float volume) { m_audio->setVolume(volume); }
     void setMuted(bool muted) { m_audio->setMuted(muted); }

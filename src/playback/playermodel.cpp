@@ -116,6 +116,7 @@ QUrl PlayerModel::browserURL() const
 
 void PlayerModel::cancel()
 {
+    leave();
     if (m_task)
         m_task->cancel();
     if (m_mode.kind == PlaybackMode::Native)
@@ -132,7 +133,9 @@ void PlayerModel::play()
     setChannel(std::nullopt);
     setStatus(QString());
 
+    setResumedAt(-1);
     const auto id = VideoID::extract(urlText());
+    m_start = VideoID::startTime(urlText());
     setRequest(id, std::nullopt);
     if (!id) {
         setMode(PlaybackMode::idle());
@@ -142,6 +145,7 @@ void PlayerModel::play()
     }
     setLoading(true);
     setMode(PlaybackMode::idle());
+    History::instance().visited(urlText().trimmed());
     m_task = std::make_shared<Cancellation>();
     run(shared_from_this(), *id, m_task);
 }
@@ -163,18 +167,31 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
     connect(&pipeline, &SourcePipeline::statusChanged, self.get(), &PlayerModel::setStatus);
     connect(&pipeline, &SourcePipeline::answered, self.get(), [model = self.get()](const VideoInfo &info) {
         // The first answer that names them wins, whether or not its stream plays.
+        if (!model->m_title && info.title)
+            History::instance().visited(model->urlText().trimmed(), *info.title);
         if (!model->m_title)
             model->setTitle(info.title);
         if (!model->m_channel)
             model->setChannel(info.author);
     });
     if (const auto source = co_await pipeline.run(instances)) {
+        // The link's own start time, else where the video was left; neither past its end.
+        const auto kept = self->m_start ? std::optional(*self->m_start * 1000) : History::instance().position(id);
+        const qint64 duration = source->player->duration();
+        const bool start = kept && *kept > 0 && (duration <= 0 || *kept < duration);
+        if (start)
+            source->player->seek(*kept);
         self->setRequest(self->m_videoID, source->instance.base);
         self->applyAudio(*source->player);
         self->setMode(PlaybackMode::native(source->player));
         self->m_captions->show(source->info.captions, source->player.get());
         self->setStatus(u"Playing from "_s + source->instance.host);
         self->setLoading(false);
+        self->setResumedAt(start && !self->m_start ? *kept : -1);
+        connect(source->player.get(), &MediaPlayer::playbackStateChanged, self.get(), [model = self.get()] {
+            if (model->player() && model->player()->playbackState() == QMediaPlayer::PausedState)
+                model->leave();
+        });
         source->player->play();
         co_return;
     }
@@ -203,6 +220,34 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
         self->setStatus(QString());
         self->setError(failureMessage());
     }
+}
+
+void PlayerModel::leave() const
+{
+    if (m_mode.kind == PlaybackMode::Native && m_videoID)
+        History::instance().leave(*m_videoID, m_mode.player->position(), m_mode.player->duration());
+}
+
+QString PlayerModel::resumedAt() const
+{
+    if (m_resumedAt < 0)
+        return {};
+    const qint64 total = m_resumedAt / 1000, hours = total / 3600;
+    const QString minutes = QString::number(total / 60 % 60).rightJustified(hours ? 2 : 1, u'0');
+    return (hours ? QString::number(hours) + u':' : QString()) + minutes + u':' + QString::number(total % 60).rightJustified(2, u'0');
+}
+
+void PlayerModel::setResumedAt(qint64 ms)
+{
+    if (assign(m_resumedAt, ms))
+        Q_EMIT resumedAtChanged();
+}
+
+void PlayerModel::startOver()
+{
+    if (m_mode.player)
+        m_mode.player->seek(0);
+    setResumedAt(-1);
 }
 
 void PlayerModel::setMode(PlaybackMode mode)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "captions.h"
+#include "history.h"
 #include "oneshot.h"
 #include "playbackmode.h"
 #include "readiness.h"
@@ -11,6 +12,7 @@
 #include <QUrl>
 #include <QCoroTask>
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <optional>
 
@@ -41,6 +43,11 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(QString preferredInstance READ preferredInstance WRITE setPreferredInstance NOTIFY preferredInstanceChanged FINAL)
     // The captions of the video that plays natively.
     Q_PROPERTY(vireo::Captions *captions READ captions CONSTANT FINAL)
+    Q_PROPERTY(vireo::History *history READ history CONSTANT FINAL)
+    // Where the link asks the video to start, in seconds; -1 when it does not.
+    Q_PROPERTY(int startTime READ startTime NOTIFY browserURLChanged FINAL)
+    // "23:10" when the video went on where it was left last time, until it starts over; else empty.
+    Q_PROPERTY(QString resumedAt READ resumedAt NOTIFY resumedAtChanged FINAL)
 
 public:
     enum ModeKind { Idle = PlaybackMode::Idle, Native = PlaybackMode::Native, Embed = PlaybackMode::Embed,
@@ -83,6 +90,11 @@ public:
     void setPreferredInstance(const QString &address);
     Q_INVOKABLE static bool isInstanceAddress(const QString &address);
     [[nodiscard]] Captions *captions() const { return m_captions; }
+    [[nodiscard]] static History *history() { return &History::instance(); }
+    [[nodiscard]] int startTime() const { return m_start ? int(std::min<qint64>(*m_start, INT_MAX)) : -1; }
+    [[nodiscard]] QString resumedAt() const;
+    // Back to the beginning of a video that went on where it was left.
+    Q_INVOKABLE void startOver();
 
     // Starts a request for the link in urlText, superseding any running one.
     Q_INVOKABLE void play();
@@ -106,6 +118,7 @@ Q_SIGNALS:
     void volumeChanged();
     void mutedChanged();
     void preferredInstanceChanged();
+    void resumedAtChanged();
 
 private:
     explicit PlayerModel(const Timing &timing);
@@ -120,6 +133,9 @@ private:
     void setChannel(std::optional<QString> channel);
     void setRequest(std::optional<QString> videoID, std::optional<QString> currentBase);
     void applyAudio(MediaPlayer &player) const;
+    // Keeps where the native video is, for the next time it plays.
+    void leave() const;
+    void setResumedAt(qint64 ms);
 
     const Timing m_timing;
     PlaybackMode m_mode;
@@ -135,6 +151,8 @@ private:
     double m_volume;
     bool m_muted;
     Captions *m_captions;
+    std::optional<qint64> m_start; // seconds
+    qint64 m_resumedAt = -1;       // ms
 };
 
 } // namespace vireo

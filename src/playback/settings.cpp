@@ -14,6 +14,7 @@ constexpr auto VolumeKey = "volume";
 constexpr auto MutedKey = "muted";
 constexpr auto PreferredInstanceKey = "preferredInstance";
 constexpr auto CaptionLanguageKey = "captionLanguage";
+constexpr auto KeepHistoryKey = "keepHistory";
 
 } // namespace
 
@@ -88,6 +89,16 @@ QString Settings::captionLanguage() const
 void Settings::setCaptionLanguage(const QString &code)
 {
     store(CaptionLanguageKey, code, &Settings::captionLanguageChanged);
+}
+
+bool Settings::keepHistory() const
+{
+    return value(KeepHistoryKey, true).toBool();
+}
+
+void Settings::setKeepHistory(bool keep)
+{
+    store(KeepHistoryKey, keep, &Settings::keepHistoryChanged);
 }
 
 } // namespace vireo

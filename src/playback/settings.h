@@ -29,6 +29,9 @@ public:
     // The language code of the captions to show when a video has them; empty for none.
     [[nodiscard]] QString captionLanguage() const;
     void setCaptionLanguage(const QString &code);
+    // Whether positions and recent links are kept (on unless turned off).
+    [[nodiscard]] bool keepHistory() const;
+    void setKeepHistory(bool keep);
 
 Q_SIGNALS:
     void lastURLChanged();
@@ -36,6 +39,7 @@ Q_SIGNALS:
     void mutedChanged();
     void preferredInstanceChanged();
     void captionLanguageChanged();
+    void keepHistoryChanged();
 
 private:
     Settings() = default;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "videoid.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -93,6 +94,28 @@ std::optional<QString> extract(const QString &text)
         if (segments.size() < 2)
             return std::nullopt;
         return validated(segments.at(1));
+    }
+    return std::nullopt;
+}
+
+std::optional<qint64> startTime(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (isValid(trimmed) || !extract(trimmed))
+        return std::nullopt;
+    const QUrl url(trimmed.contains(u"://"_s) ? trimmed : u"https://"_s + trimmed, QUrl::TolerantMode);
+    // Bounded digits, so that no reading overflows.
+    static const QRegularExpression form(u"^(?:(\\d{1,9})s?|(?=\\d)(?:(\\d{1,4})h)?(?:(\\d{1,6})m)?(?:(\\d{1,9})s)?)$"_s);
+    for (const QUrlQuery &items : {QUrlQuery(url), QUrlQuery(url.fragment(QUrl::FullyDecoded))}) {
+        for (const QString &key : {u"t"_s, u"start"_s}) {
+            if (!items.hasQueryItem(key))
+                continue;
+            const auto match = form.match(items.queryItemValue(key, QUrl::FullyDecoded));
+            if (!match.hasMatch())
+                return std::nullopt;
+            const auto number = [&](int n) { return match.capturedView(n).toLongLong(); };
+            return number(1) + number(2) * 3600 + number(3) * 60 + number(4);
+        }
     }
     return std::nullopt;
 }

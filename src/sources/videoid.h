@@ -21,5 +21,9 @@ namespace VideoID {
 // 11 characters, each an ASCII letter, digit, "-" or "_".
 [[nodiscard]] bool isValid(QStringView candidate);
 
+// Where a link asks the video to start, in seconds: "t" or "start" in its query or fragment, as
+// "754", "754s" or "12m34s"; nothing for a bare ID, a link without a video, or an unreadable time.
+[[nodiscard]] std::optional<qint64> startTime(const QString &text);
+
 } // namespace VideoID
 } // namespace vireo

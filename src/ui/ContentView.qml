@@ -78,6 +78,27 @@ Pane {
                 selectByMouse: true
                 onTextEdited: root.model.urlText = text
                 onAccepted: root.model.play()
+                Keys.onDownPressed: recent.open()
+
+                RecentLinks {
+                    id: recent
+                    y: field.height
+                    width: field.width
+                    history: root.model.history
+                    onChosen: link => {
+                        root.model.urlText = link
+                        root.model.play()
+                    }
+                }
+            }
+            ToolButton {
+                objectName: "recentButton"
+                text: "▾"
+                enabled: root.model.history.links.length > 0
+                Accessible.name: qsTr("Recent links")
+                onClicked: recent.open()
+                ToolTip.text: qsTr("Recent links (Down)")
+                ToolTip.visible: hovered
             }
             Button {
                 objectName: "playButton"
@@ -150,7 +171,7 @@ Pane {
                 active: root.model.modeKind === PlayerModel.Embed
                 onActiveChanged: {
                     if (active)
-                        setSource("EmbedView.qml", { videoID: root.model.embedVideoID })
+                        setSource("EmbedView.qml", { videoID: root.model.embedVideoID, start: root.model.startTime })
                     else
                         source = ""
                 }

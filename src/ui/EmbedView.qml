@@ -10,6 +10,7 @@ Item {
     objectName: "embedView"
 
     required property string videoID
+    required property int start // seconds; -1 from the beginning
     signal result(bool ok)
     signal fullScreenRequested(bool on)
 
@@ -29,6 +30,6 @@ Item {
             request.accept()
             root.fullScreenRequested(request.toggleOn)
         }
-        Component.onCompleted: loadHtml(Links.embedPage(root.videoID), Links.serviceBase)
+        Component.onCompleted: loadHtml(Links.embedPage(root.videoID, root.start), Links.serviceBase)
     }
 }

@@ -4,8 +4,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Vireo
 
-// Vireo's settings: an Invidious instance of the user's own, tried before the public ones. Only an
-// address that can be used is kept; the dialog says what it needs until then.
+// Vireo's settings: an Invidious instance of the user's own, tried before the public ones (only an
+// address that can be used is kept; the dialog says what it needs until then), and the history.
 Dialog {
     id: root
 
@@ -51,6 +51,26 @@ Dialog {
         Label {
             Layout.fillWidth: true
             text: qsTr("Every video is tried there first, before the public instances. Leave it empty to use only those.")
+            color: root.palette.placeholderText
+            wrapMode: Text.Wrap
+        }
+        RowLayout {
+            Layout.topMargin: 12
+            CheckBox {
+                objectName: "keepHistory"
+                text: qsTr("Keep history")
+                checked: root.model.history.keep
+                onToggled: root.model.history.keep = checked
+            }
+            Button {
+                objectName: "forgetHistory"
+                text: qsTr("Forget history")
+                onClicked: root.model.history.forget()
+            }
+        }
+        Label {
+            Layout.fillWidth: true
+            text: qsTr("Recent links, and where each video was left so that it goes on from there.")
             color: root.palette.placeholderText
             wrapMode: Text.Wrap
         }

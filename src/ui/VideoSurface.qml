@@ -52,6 +52,7 @@ FocusScope {
         case Qt.Key_F: fullScreenToggled(); break
         case Qt.Key_M: model.muted = !model.muted; break
         case Qt.Key_C: model.captions.toggle(); break
+        case Qt.Key_Home: model.startOver(); break
         case Qt.Key_Escape:
             if (fullScreen)
                 fullScreenLeft()
@@ -97,6 +98,12 @@ FocusScope {
         color: "white"
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignHCenter
+    }
+
+    ResumeNote {
+        anchors { left: parent.left; top: parent.top; margins: 16 }
+        resumedAt: root.model.resumedAt
+        onStartOver: root.model.startOver()
     }
 
     CaptionLayer {

@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 
 namespace vireo {
 
-QString embedPage(const QString &videoID, const QString &captionLanguage)
+QString embedPage(const QString &videoID, const QString &captionLanguage, int start)
 {
     // Language codes such as "en", "pt-BR" or "zh-Hans"; the code came from a server once.
     static const QRegularExpression code(u"^[A-Za-z0-9-]{1,35}$"_s);
@@ -20,13 +20,13 @@ QString embedPage(const QString &videoID, const QString &captionLanguage)
            "<style>html,body{margin:0;height:100%;background:#000}iframe{border:0;width:100%;height:100%}</style></head>\n"
            "<body><iframe src=\"https://"_s
         + WebHost + u"/embed/"_s + videoID
-        + u"?autoplay=1&playsinline=1&rel=0"_s + captions + u"\"\n"
+        + u"?autoplay=1&playsinline=1&rel=0"_s + captions + (start > 0 ? u"&start="_s + QString::number(start) : QString()) + u"\"\n"
           "allow=\"autoplay; encrypted-media; picture-in-picture; fullscreen\" allowfullscreen></iframe></body></html>"_s;
 }
 
-QString Links::embedPage(const QString &videoID)
+QString Links::embedPage(const QString &videoID, int start)
 {
-    return vireo::embedPage(videoID, Settings::instance().captionLanguage());
+    return vireo::embedPage(videoID, Settings::instance().captionLanguage(), start);
 }
 
 QUrl Links::serviceBase()

@@ -27,3 +27,10 @@ struct CaptionsForeign {
     QML_NAMED_ELEMENT(Captions)
     QML_UNCREATABLE("Each model has its own.")
 };
+
+struct HistoryForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::History)
+    QML_NAMED_ELEMENT(History)
+    QML_UNCREATABLE("There is one, shared by every window.")
+};

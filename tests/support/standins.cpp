@@ -38,8 +38,10 @@ void TestServer::reset()
     m_requests.clear();
     m_sent.clear();
     m_open.clear();
-    QFile clip(QStringLiteral(VIREO_TEST_CLIP));
-    route(u"/clip.mp4"_s, {200, clip.open(QIODevice::ReadOnly) ? clip.readAll() : QByteArray(), "video/mp4"});
+    for (const auto &[path, file] : {std::pair(u"/clip.mp4"_s, VIREO_TEST_CLIP), std::pair(u"/long.mp4"_s, VIREO_TEST_LONG_CLIP)}) {
+        QFile clip(QString::fromUtf8(file));
+        route(path, {200, clip.open(QIODevice::ReadOnly) ? clip.readAll() : QByteArray(), "video/mp4"});
+    }
     route(u"/silent.mp4"_s, {200, {}, "video/mp4", Behaviour::Held});
     route(u"/captions.vtt"_s, {200, "WEBVTT\n\n00:00.000 --> 01:00.000\nColour bars, <i>and a tone</i>\n", "text/vtt"});
 }
@@ -140,6 +142,7 @@ Home::Home()
 {
     qputenv("XDG_CACHE_HOME", cache().toUtf8());
     qputenv("XDG_CONFIG_HOME", (path() + u"/config"_s).toUtf8());
+    qputenv("XDG_DATA_HOME", (path() + u"/data"_s).toUtf8());
     // QSettings reads the variable once per process.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path() + u"/config"_s);
 }

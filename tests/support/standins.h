@@ -22,9 +22,9 @@ inline constexpr std::chrono::milliseconds Patience{20000};
 #define TRY_COMPARE(actual, expected) QTRY_COMPARE_WITH_TIMEOUT(actual, expected, int(vireo::test::Patience.count()))
 
 // A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
-// servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4, its
-// English captions at /captions.vtt, and /silent.mp4 accepts and never answers. Anything without a
-// route answers 404.
+// servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4 (4 s),
+// a 30 s one at /long.mp4, English captions at /captions.vtt, and /silent.mp4 accepts and never
+// answers. Anything without a route answers 404.
 class TestServer
 {
 public:
@@ -76,7 +76,7 @@ bool writeCache(const QString &cacheRoot, const QList<std::pair<QString, QString
 // How many streams the sound server (PULSE_SERVER) plays; -1 when none answers.
 [[nodiscard]] int soundStreams();
 
-// Caches and settings of a test's own: XDG_CACHE_HOME and XDG_CONFIG_HOME point into it.
+// Caches, settings and data of a test's own: XDG_CACHE_HOME, XDG_CONFIG_HOME and XDG_DATA_HOME point into it.
 struct Home : QTemporaryDir {
     Home();
     [[nodiscard]] QString cache() const { return path() + QStringLiteral("/cache"); }

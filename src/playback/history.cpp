@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "history.h"
+
+#include "settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace vireo {
+namespace {
+
+constexpr qsizetype MaxPositions = 500;
+constexpr qsizetype MaxLinks = 20;
+constexpr qint64 Margin = 10'000; // ms from either end that is not worth resuming at
+
+} // namespace
+
+History &History::instance()
+{
+    static History history;
+    return history;
+}
+
+QString History::path()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u"/history.json"_s;
+}
+
+History::History()
+{
+    connect(&Settings::instance(), &Settings::keepHistoryChanged, this, &History::keepChanged);
+    connect(&Settings::instance(), &Settings::keepHistoryChanged, this, &History::linksChanged);
+    QFile file(path());
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject root = QJsonDocument::fromJson(file.read(8 << 20)).object();
+    for (const QJsonValue &entry : root.value(u"positions"_s).toArray()) {
+        const QJsonArray pair = entry.toArray();
+        if (pair.at(0).isString() && pair.at(1).isDouble())
+            m_positions.append({pair.at(0).toString(), qint64(pair.at(1).toDouble())});
+    }
+    for (const QJsonValue &entry : root.value(u"links"_s).toArray())
+        if (const QJsonObject link = entry.toObject(); link.value(u"link"_s).isString())
+            m_links.append({link.value(u"link"_s).toString(), link.value(u"title"_s).toString()});
+    file.close();
+    // A file that is not ours, or was cut short, is moved aside rather than overwritten or trusted.
+    if (root.isEmpty()) {
+        QFile::remove(path() + u".unreadable"_s);
+        QFile::rename(path(), path() + u".unreadable"_s);
+    }
+    m_positions = m_positions.mid(std::max<qsizetype>(0, m_positions.size() - MaxPositions));
+    m_links = m_links.mid(0, MaxLinks);
+}
+
+std::optional<qint64> History::position(const QString &id) const
+{
+    if (!keep())
+        return std::nullopt;
+    for (const auto &[video, at] : m_positions)
+        if (video == id)
+            return at;
+    return std::nullopt;
+}
+
+void History::leave(const QString &id, qint64 position, qint64 duration)
+{
+    if (!keep() || duration <= 0) // a live stream has no place to come back to
+        return;
+    m_positions.removeIf([&](const auto &entry) { return entry.first == id; });
+    if (position > Margin && position < duration - Margin)
+        m_positions.append({id, position});
+    if (m_positions.size() > MaxPositions)
+        m_positions.removeFirst();
+    save();
+}
+
+QVariantList History::links() const
+{
+    QVariantList list;
+    for (const Link &link : keep() ? m_links : QList<Link>())
+        list.append(QVariantMap{{u"link"_s, link.link}, {u"title"_s, link.title}});
+    return list;
+}
+
+void History::visited(const QString &link, const QString &title)
+{
+    if (!keep())
+        return;
+    const auto old = std::find_if(m_links.begin(), m_links.end(), [&](const Link &l) { return l.link == link; });
+    const QString kept = title.isEmpty() && old != m_links.end() ? old->title : title;
+    m_links.removeIf([&](const Link &l) { return l.link == link; });
+    m_links.prepend({link, kept});
+    m_links = m_links.mid(0, MaxLinks);
+    save();
+    Q_EMIT linksChanged();
+}
+
+void History::remove(const QString &link)
+{
+    if (m_links.removeIf([&](const Link &l) { return l.link == link; }) == 0)
+        return;
+    save();
+    Q_EMIT linksChanged();
+}
+
+void History::forget()
+{
+    m_positions.clear();
+    m_links.clear();
+    QFile::remove(path());
+    Q_EMIT linksChanged();
+}
+
+bool History::keep() const
+{
+    return Settings::instance().keepHistory();
+}
+
+void History::setKeep(bool keep)
+{
+    Settings::instance().setKeepHistory(keep);
+}
+
+void History::save()
+{
+    if (!keep())
+        return;
+    QJsonArray positions, links;
+    for (const auto &[id, at] : std::as_const(m_positions))
+        positions.append(QJsonArray{id, double(at)});
+    for (const Link &link : std::as_const(m_links))
+        links.append(QJsonObject{{u"link"_s, link.link}, {u"title"_s, link.title}});
+    // Whole or not at all: a crash mid-write leaves the last good file.
+    QDir().mkpath(QFileInfo(path()).path());
+    QSaveFile file(path());
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(QJsonObject{{u"positions"_s, positions}, {u"links"_s, links}}).toJson(QJsonDocument::Compact));
+        file.commit();
+    }
+}
+
+} // namespace vireo
