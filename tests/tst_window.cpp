@@ -157,6 +157,8 @@ void TestWindow::nativePlayback()
     QSignalSpy told(other.get(), &PlayerModel::urlTextChanged);
     QTest::keyClick(m_window, Qt::Key_Space);
     TRY_COMPARE(m_model->player()->playbackState(), QMediaPlayer::PausedState);
+    QTest::keyClick(m_window, Qt::Key_Greater, Qt::ShiftModifier);
+    QCOMPARE(m_model->player()->rate(), 1.25);
     QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
     QTest::keyClick(m_window, Qt::Key_Space);
     QTest::keyClick(m_window, Qt::Key_K);
@@ -320,6 +322,9 @@ void TestWindow::desktop()
     QVERIFY(metadata.value(u"xesam:title"_s) == u"Clip"_s && metadata.value(u"xesam:artist"_s) == QStringList{u"Channel"_s});
     TRY_COMPARE(saver.held.size(), 1);
 
+    player.setProperty("Rate", 1.5);
+    player.setProperty("Rate", 3.0); // beyond the fastest: not taken
+    TRY_COMPARE(player.property("Rate"), 1.5);
     player.call(u"PlayPause"_s); // reaches the real player: it pauses, and the screen may blank again
     TRY_COMPARE(player.property("PlaybackStatus"), u"Paused"_s);
     TRY_COMPARE(saver.held.size(), 0);

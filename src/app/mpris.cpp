@@ -57,9 +57,9 @@ class PlayerInterface : public QDBusAbstractAdaptor
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(double Rate READ one)
-    Q_PROPERTY(double MinimumRate READ one)
-    Q_PROPERTY(double MaximumRate READ one)
+    Q_PROPERTY(double Rate READ rate WRITE setRate)
+    Q_PROPERTY(double MinimumRate READ minimumRate)
+    Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(bool CanGoNext READ no)
     Q_PROPERTY(bool CanGoPrevious READ no)
     Q_PROPERTY(bool CanPlay READ canPlay)
@@ -78,7 +78,10 @@ public:
     double volume() const { return m_mpris->volume(); }
     void setVolume(double volume) { m_mpris->setVolume(volume); }
     qlonglong position() const { return m_mpris->position(); }
-    double one() const { return 1; }
+    double rate() const { return m_mpris->rate(); }
+    void setRate(double rate) { m_mpris->setRate(rate); }
+    double minimumRate() const { return PlayerModel::speeds().first(); }
+    double maximumRate() const { return PlayerModel::speeds().last(); }
     bool yes() const { return true; }
     bool no() const { return false; }
     bool canPlay() const { return m_mpris->canPlay(); }
@@ -153,7 +156,8 @@ void Mpris::watch(PlayerModel *model)
             started(model);
         refresh();
     });
-    for (const auto changed : {&PlayerModel::titleChanged, &PlayerModel::channelChanged, &PlayerModel::volumeChanged})
+    for (const auto changed : {&PlayerModel::titleChanged, &PlayerModel::channelChanged, &PlayerModel::volumeChanged,
+                               &PlayerModel::speedChanged})
         connect(model, changed, this, &Mpris::refresh);
     connect(model, &QObject::destroyed, this, [this, model] { forget(model); });
 }
@@ -218,6 +222,17 @@ void Mpris::setVolume(double volume)
 {
     if (PlayerModel *model = current())
         model->setVolume(volume);
+}
+
+double Mpris::rate() const
+{
+    return current() ? current()->speed() : 1.0;
+}
+
+void Mpris::setRate(double rate)
+{
+    if (PlayerModel *model = current())
+        model->setSpeed(rate);
 }
 
 qlonglong Mpris::position() const
@@ -306,7 +321,7 @@ void Mpris::quit()
 void Mpris::refresh()
 {
     // Desktops follow the player through PropertiesChanged; the position is read when needed.
-    const QVariantMap now{{u"PlaybackStatus"_s, playbackStatus()}, {u"Metadata"_s, metadata()}, {u"Volume"_s, volume()},
+    const QVariantMap now{{u"PlaybackStatus"_s, playbackStatus()}, {u"Metadata"_s, metadata()}, {u"Volume"_s, volume()}, {u"Rate"_s, rate()},
                           {u"CanPlay"_s, canPlay()}, {u"CanPause"_s, canPlay()}, {u"CanSeek"_s, canSeek()}};
     QVariantMap changed;
     for (auto it = now.cbegin(); it != now.cend(); ++it)

@@ -34,6 +34,9 @@ public:
     [[nodiscard]] QVariantMap metadata() const;
     [[nodiscard]] double volume() const;
     void setVolume(double volume);
+    [[nodiscard]] double rate() const;
+    // Within the speeds a window offers; anything else is not taken.
+    void setRate(double rate);
     [[nodiscard]] qlonglong position() const; // microseconds, as MPRIS counts
     [[nodiscard]] qlonglong length() const;
     [[nodiscard]] bool canPlay() const { return player() != nullptr; }

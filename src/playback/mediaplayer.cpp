@@ -55,6 +55,7 @@ MediaPlayer::MediaPlayer(const QUrl &url)
     connect(m_player, &QMediaPlayer::positionChanged, this, &MediaPlayer::positionChanged);
     connect(m_player, &QMediaPlayer::durationChanged, this, &MediaPlayer::durationChanged);
     connect(m_player, &QMediaPlayer::seekableChanged, this, &MediaPlayer::seekableChanged);
+    connect(m_player, &QMediaPlayer::playbackRateChanged, this, &MediaPlayer::rateChanged);
     if (m_hasItem)
         m_player->setSource(url);
 }

@@ -23,6 +23,7 @@ class MediaPlayer : public QObject
     Q_PROPERTY(qint64 position READ position NOTIFY positionChanged FINAL)
     Q_PROPERTY(qint64 duration READ duration NOTIFY durationChanged FINAL)
     Q_PROPERTY(bool seekable READ seekable NOTIFY seekableChanged FINAL)
+    Q_PROPERTY(double rate READ rate NOTIFY rateChanged FINAL)
 public:
     enum class ItemStatus { Unknown, ReadyToPlay, Failed };
     Q_ENUM(ItemStatus)
@@ -44,6 +45,7 @@ public:
     [[nodiscard]] qint64 position() const { return m_player->position(); }
     [[nodiscard]] qint64 duration() const { return m_player->duration(); }
     [[nodiscard]] bool seekable() const { return m_player->isSeekable(); }
+    [[nodiscard]] double rate() const { return m_player->playbackRate(); }
     [[nodiscard]] float volume() const { return m_audio->volume(); }
     [[nodiscard]] bool muted() const { return m_audio->isMuted(); }
 
@@ -52,6 +54,7 @@ public:
     // To `ms`, kept within the video; nothing when it cannot seek. Before the first play, the first
     // picture a view gets is then the one there, not the first of the video.
     Q_INVOKABLE void seek(qint64 ms);
+    void setRate(double rate) { m_player->setPlaybackRate(rate); }
     void setVolume(float volume) { m_audio->setVolume(volume); }
     void setMuted(bool muted) { m_audio->setMuted(muted); }
     // Shows the pictures on a view's sink too. The player renders to a sink of its own, so views may
@@ -67,6 +70,7 @@ Q_SIGNALS:
     void positionChanged();
     void durationChanged();
     void seekableChanged();
+    void rateChanged();
     // A seek, from wherever it was asked for.
     void seeked(qint64 ms);
 

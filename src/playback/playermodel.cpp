@@ -73,7 +73,7 @@ void PlayerModel::setVolume(double volume)
         return;
     Settings::instance().setVolume(m_volume);
     if (m_mode.player)
-        applyAudio(*m_mode.player);
+        applyTo(*m_mode.player);
     Q_EMIT volumeChanged();
 }
 
@@ -83,12 +83,32 @@ void PlayerModel::setMuted(bool muted)
         return;
     Settings::instance().setMuted(muted);
     if (m_mode.player)
-        applyAudio(*m_mode.player);
+        applyTo(*m_mode.player);
     Q_EMIT mutedChanged();
 }
 
-void PlayerModel::applyAudio(MediaPlayer &player) const
+void PlayerModel::setSpeed(double speed)
 {
+    if (speed < speeds().first() || speed > speeds().last() || !assign(m_speed, speed))
+        return;
+    if (m_mode.player)
+        m_mode.player->setRate(m_speed);
+    Q_EMIT speedChanged();
+}
+
+void PlayerModel::stepSpeed(int steps)
+{
+    const QList<double> all = speeds();
+    const auto next = steps > 0 ? std::upper_bound(all.begin(), all.end(), m_speed) : std::lower_bound(all.begin(), all.end(), m_speed);
+    if (steps > 0 && next != all.end())
+        setSpeed(*next);
+    else if (steps < 0 && next != all.begin())
+        setSpeed(*(next - 1));
+}
+
+void PlayerModel::applyTo(MediaPlayer &player) const
+{
+    player.setRate(m_speed);
     player.setVolume(float(m_volume));
     player.setMuted(m_muted);
 }
@@ -182,7 +202,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
         if (start)
             source->player->seek(*kept);
         self->setRequest(self->m_videoID, source->instance.base);
-        self->applyAudio(*source->player);
+        self->applyTo(*source->player);
         self->setMode(PlaybackMode::native(source->player));
         self->m_captions->show(source->info.captions, source->player.get());
         self->setStatus(u"Playing from "_s + source->instance.host);

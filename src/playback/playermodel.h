@@ -39,6 +39,9 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     // Kept in the settings, and carried from each video to the next.
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged FINAL)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged FINAL)
+    // Carried from each video of the window to the next, not to the next start.
+    Q_PROPERTY(double speed READ speed WRITE setSpeed NOTIFY speedChanged FINAL)
+    Q_PROPERTY(QList<double> speeds READ speeds CONSTANT FINAL)
     // An Invidious instance of the user's own, tried before the directory's; empty for none.
     Q_PROPERTY(QString preferredInstance READ preferredInstance WRITE setPreferredInstance NOTIFY preferredInstanceChanged FINAL)
     // The captions of the video that plays natively.
@@ -85,6 +88,12 @@ public:
     void setVolume(double volume);
     [[nodiscard]] bool muted() const { return m_muted; }
     void setMuted(bool muted);
+    [[nodiscard]] double speed() const { return m_speed; }
+    // One of speeds(), or anything between the slowest and the fastest; anything else is not taken.
+    void setSpeed(double speed);
+    [[nodiscard]] static QList<double> speeds() { return {0.5, 0.75, 1.0, 1.25, 1.5, 2.0}; }
+    // To the next speed of speeds() up (steps > 0) or down.
+    Q_INVOKABLE void stepSpeed(int steps);
     [[nodiscard]] QString preferredInstance() const;
     // Empty, or an address isInstanceAddress() accepts; anything else is not kept.
     void setPreferredInstance(const QString &address);
@@ -117,6 +126,7 @@ Q_SIGNALS:
     void browserURLChanged();
     void volumeChanged();
     void mutedChanged();
+    void speedChanged();
     void preferredInstanceChanged();
     void resumedAtChanged();
 
@@ -132,7 +142,8 @@ private:
     void setTitle(std::optional<QString> title);
     void setChannel(std::optional<QString> channel);
     void setRequest(std::optional<QString> videoID, std::optional<QString> currentBase);
-    void applyAudio(MediaPlayer &player) const;
+    // The window's volume, mute and speed.
+    void applyTo(MediaPlayer &player) const;
     // Keeps where the native video is, for the next time it plays.
     void leave() const;
     void setResumedAt(qint64 ms);
@@ -150,6 +161,7 @@ private:
     std::optional<OneShot> m_embedContinuation;
     double m_volume;
     bool m_muted;
+    double m_speed = 1.0;
     Captions *m_captions;
     std::optional<qint64> m_start; // seconds
     qint64 m_resumedAt = -1;       // ms

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 pragma ComponentBehavior: Bound
+import QtQml
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Vireo
 
-// The bar under a playing video: play and pause, where it is, volume and mute, full screen. Its
-// controls never take the keyboard from the surface.
+// The bar under a playing video: play and pause, where it is, speed, captions, volume and mute, full
+// screen. Its controls never take the keyboard from the surface.
 Rectangle {
     id: root
 
@@ -14,7 +15,7 @@ Rectangle {
     required property StreamPlayer player
     required property bool fullScreen
     // The pointer is over it, a slider is being dragged or a menu is open: it must not hide now.
-    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed || captionsMenu.visible
+    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed || captionsMenu.visible || speedMenu.visible
     signal playToggled()
     signal fullScreenToggled()
     signal touched()
@@ -69,6 +70,32 @@ Rectangle {
         Label {
             text: root.clock(root.player?.duration ?? 0)
             color: "white"
+        }
+        ToolButton {
+            objectName: "speedButton"
+            focusPolicy: Qt.NoFocus
+            text: root.model.speed + "×"
+            palette.buttonText: "white"
+            onClicked: speedMenu.open()
+            ToolTip.text: qsTr("Speed (Shift+> and Shift+<)")
+            ToolTip.visible: hovered && !speedMenu.visible
+
+            Menu {
+                id: speedMenu
+                y: -height
+                Instantiator {
+                    model: root.model.speeds
+                    delegate: MenuItem {
+                        required property real modelData
+                        text: modelData + "×"
+                        checkable: true
+                        checked: root.model.speed === modelData
+                        onTriggered: root.model.speed = modelData
+                    }
+                    onObjectAdded: (index, item) => speedMenu.insertItem(index, item)
+                    onObjectRemoved: (index, item) => speedMenu.removeItem(item)
+                }
+            }
         }
         ToolButton {
             objectName: "captionsButton"

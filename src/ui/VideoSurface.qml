@@ -53,6 +53,8 @@ FocusScope {
         case Qt.Key_M: model.muted = !model.muted; break
         case Qt.Key_C: model.captions.toggle(); break
         case Qt.Key_Home: model.startOver(); break
+        case Qt.Key_Greater: model.stepSpeed(1); break
+        case Qt.Key_Less: model.stepSpeed(-1); break
         case Qt.Key_Escape:
             if (fullScreen)
                 fullScreenLeft()
