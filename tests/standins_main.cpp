@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Stand-in servers for the demo: one instance that refuses connections, one that answers an HTML
-// challenge page, one that streams the test clip. Writes a fresh instance cache listing them, best
-// first, under the given caches folder, prints the port, and serves until killed.
+// challenge page, one that streams the test clip, as a single file and at three heights. Writes a
+// fresh instance cache listing them, best first, under the given caches folder, prints the port, and
+// serves until killed.
 #include "standins.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     TestServer server;
     server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html><title>Just a moment...</title>Checking your browser</html>", "text/html"});
-    server.answer(u"working"_s, u"/clip.mp4"_s, false, "\"Vireo test clip — colour bars and a 440 Hz tone\"");
+    server.answerAdaptive(u"working"_s);
     if (argc != 2 || !writeCache(QString::fromLocal8Bit(argv[1]), {{u"refused.invalid"_s, refused()}, {u"challenge.invalid"_s, server.base(u"challenge"_s)},
                                                       {u"working.invalid"_s, server.base(u"working"_s)}}))
         return 1;

@@ -4,6 +4,7 @@
 // on the generated clip, and instances that misbehave on purpose. One row per rule; the variety of
 // real-world links and answers lives in the fuzz targets' seed corpora.
 #include "playback/playermodel.h"
+#include "playback/settings.h"
 #include "sources/invidiousclient.h"
 #include "sources/videoid.h"
 #include "standins.h"
@@ -49,6 +50,8 @@ private Q_SLOTS:
     void oneCandidateAtATime();
     void readyThenCalledOff();
     void startPosition();
+    void quality_data();
+    void quality();
     void hostile_data();
     void hostile();
 
@@ -373,6 +376,35 @@ void TestPipeline::startPosition()
     QVERIFY(m->resumedAt().isEmpty());
     TRY_VERIFY(m->player()->position() < 1000);
     History::instance().forget();
+}
+
+void TestPipeline::quality_data()
+{
+    QTest::addColumn<int>("maxHeight");
+    QTest::addColumn<QString>("manifest"); // "good"; "broken"; "local": answered, as the video, only with local=true
+    QTest::addColumn<QString>("plays");
+    QTest::newRow("standard: the single file") << 0 << u"good"_s << u"360p from one"_s;
+    QTest::newRow("up to 720p: no byte of 1080p") << 720 << u"good"_s << u"720p from one"_s;
+    QTest::newRow("best available") << 4320 << u"good"_s << u"1080p from one"_s;
+    QTest::newRow("broken manifest: the same answer's single file") << 1080 << u"broken"_s << u"360p from one"_s;
+    QTest::newRow("local attempt: the local manifest") << 720 << u"local"_s << u"720p from one"_s;
+}
+
+void TestPipeline::quality()
+{
+    QFETCH(int, maxHeight);
+    QFETCH(QString, manifest);
+    QFETCH(QString, plays);
+    m_server.answerAdaptive(u"one"_s, manifest == u"local"_s, manifest == u"broken"_s ? "<MPD><Period>" : "");
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    Settings::instance().setMaxHeight(maxHeight);
+    const auto m = model(test::Patience);
+    m->play();
+    TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
+    QCOMPARE(m->quality() + u" from "_s + m->status().mid(13), plays);
+    QCOMPARE(m_server.requests(u"/dash/manifest-stream2.mp4"_s) > 0, plays.startsWith(u"1080p"_s)); // what it plays, and only that
+    QCOMPARE(m_server.requests(u"/dash/manifest-stream1.mp4"_s) > 0, plays.startsWith(u"720p"_s));
+    Settings::instance().setMaxHeight(0);
 }
 
 void TestPipeline::hostile_data()

@@ -63,6 +63,7 @@ private Q_SLOTS:
     void closeMidRequest_data();
     void closeMidRequest();
     void captions();
+    void quality();
     void embed();
     void settings();
     void desktop();
@@ -230,6 +231,25 @@ void TestWindow::captions()
     QCOMPARE(text("captionText"), u"Colour bars, and a tone"_s);
     QTest::keyClick(m_window, Qt::Key_C);
     QVERIFY(!shown("captionText") && Settings::instance().captionLanguage().isEmpty());
+}
+
+void TestWindow::quality()
+{
+    // A new quality takes over where the video is, paused as it was.
+    Settings::instance().setMaxHeight(720);
+    m_server.answerAdaptive(u"one"_s);
+    show(u"youtu.be/"_s + test::Id);
+    m_model->play();
+    TRY_COMPARE(m_model->quality(), u"720p"_s);
+    TRY_VERIFY(m_model->player()->position() > 1000);
+    m_model->player()->pause();
+    const QPointer<MediaPlayer> old = m_model->player();
+    const qint64 at = old->position();
+    m_model->setMaxHeight(1080);
+    TRY_COMPARE(text("qualityButton"), u"1080p"_s);
+    QVERIFY(m_model->player() != old && !m_model->player()->playing());
+    QVERIFY2(std::abs(m_model->player()->position() - at) < 200, qPrintable(u"%1 → %2"_s.arg(at).arg(m_model->player()->position())));
+    Settings::instance().setMaxHeight(0);
 }
 
 void TestWindow::embed()

@@ -45,6 +45,7 @@ PlayerModel::PlayerModel(const Timing &timing)
     // The link text and the own instance are the same in every window, whichever one changed them.
     connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
     connect(&Settings::instance(), &Settings::preferredInstanceChanged, this, &PlayerModel::preferredInstanceChanged);
+    connect(&Settings::instance(), &Settings::maxHeightChanged, this, &PlayerModel::maxHeightChanged);
 }
 
 QString PlayerModel::invalidLinkMessage()
@@ -137,8 +138,9 @@ QUrl PlayerModel::browserURL() const
 void PlayerModel::cancel()
 {
     leave();
-    if (m_task)
-        m_task->cancel();
+    for (const CancelToken &token : {m_task, m_switch})
+        if (token)
+            token->cancel();
     if (m_mode.kind == PlaybackMode::Native)
         m_mode.player->pause();
     embedResult(false);
@@ -183,7 +185,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
     if (const auto own = Instance::fromAddress(self->preferredInstance()))
         instances.prepend(*own);
 
-    SourcePipeline pipeline(id, self->m_timing.readiness, task);
+    SourcePipeline pipeline(id, self->m_timing.readiness, task, Settings::instance().maxHeight());
     connect(&pipeline, &SourcePipeline::statusChanged, self.get(), &PlayerModel::setStatus);
     connect(&pipeline, &SourcePipeline::answered, self.get(), [model = self.get()](const VideoInfo &info) {
         // The first answer that names them wins, whether or not its stream plays.
@@ -202,16 +204,10 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
         if (start)
             source->player->seek(*kept);
         self->setRequest(self->m_videoID, source->instance.base);
-        self->applyTo(*source->player);
-        self->setMode(PlaybackMode::native(source->player));
-        self->m_captions->show(source->info.captions, source->player.get());
+        self->accept(*source);
         self->setStatus(u"Playing from "_s + source->instance.host);
         self->setLoading(false);
         self->setResumedAt(start && !self->m_start ? *kept : -1);
-        connect(source->player.get(), &MediaPlayer::playbackStateChanged, self.get(), [model = self.get()] {
-            if (model->player() && model->player()->playbackState() == QMediaPlayer::PausedState)
-                model->leave();
-        });
         source->player->play();
         co_return;
     }
@@ -240,6 +236,64 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
         self->setStatus(QString());
         self->setError(failureMessage());
     }
+}
+
+void PlayerModel::accept(const Source &source)
+{
+    applyTo(*source.player);
+    m_origin = source;
+    m_origin.player.reset(); // the mode holds the player, and lets it go
+    setMode(PlaybackMode::native(source.player));
+    m_captions->show(source.info.captions, source.player.get());
+    Q_EMIT qualityChanged();
+    connect(source.player.get(), &MediaPlayer::playbackStateChanged, this, [this] {
+        if (player() && player()->playbackState() == QMediaPlayer::PausedState)
+            leave();
+    });
+}
+
+QString PlayerModel::quality() const
+{
+    return m_mode.player && m_origin.height > 0 ? QString::number(m_origin.height) + u'p' : QString();
+}
+
+QVariantList PlayerModel::qualities()
+{
+    const auto choice = [](const QString &text, int height) { return QVariantMap{{u"text"_s, text}, {u"height"_s, height}}; };
+    return {choice(u"Standard (single file)"_s, 0), choice(u"Up to 720p"_s, 720), choice(u"Up to 1080p"_s, 1080),
+            choice(u"Best available"_s, 4320)};
+}
+
+int PlayerModel::maxHeight() const
+{
+    return Settings::instance().maxHeight();
+}
+
+void PlayerModel::setMaxHeight(int height)
+{
+    if (height == maxHeight())
+        return;
+    Settings::instance().setMaxHeight(height);
+    if (m_mode.kind != PlaybackMode::Native)
+        return;
+    if (m_switch)
+        m_switch->cancel();
+    m_switch = std::make_shared<Cancellation>();
+    requality(shared_from_this(), m_task, m_switch);
+}
+
+QCoro::Task<> PlayerModel::requality(std::shared_ptr<PlayerModel> self, CancelToken request, CancelToken swap)
+{
+    // The new stream is readied while the old one plays on, then takes its place where it is.
+    SourcePipeline pipeline(*self->m_videoID, self->m_timing.readiness, swap, Settings::instance().maxHeight());
+    const auto source = co_await pipeline.tryAnswer(self->m_origin.instance, self->m_origin.local, self->m_origin.info);
+    if (!source || swap->isCancelled() || request->isCancelled() || !self->m_mode.player)
+        co_return;
+    const std::shared_ptr<MediaPlayer> old = self->m_mode.player;
+    source->player->seek(old->position());
+    self->accept(*source);
+    if (old->playing())
+        source->player->play();
 }
 
 void PlayerModel::leave() const

@@ -6,6 +6,7 @@
 #include "oneshot.h"
 #include "playbackmode.h"
 #include "readiness.h"
+#include "sourcepipeline.h"
 #include "net/cancellation.h"
 
 #include <QObject>
@@ -42,6 +43,13 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     // Carried from each video of the window to the next, not to the next start.
     Q_PROPERTY(double speed READ speed WRITE setSpeed NOTIFY speedChanged FINAL)
     Q_PROPERTY(QList<double> speeds READ speeds CONSTANT FINAL)
+    // The tallest video to play: 0 for the single-file stream, else a cap on the adaptive streams.
+    // Kept in the settings; changing it switches the video that plays, where it is.
+    Q_PROPERTY(int maxHeight READ maxHeight WRITE setMaxHeight NOTIFY maxHeightChanged FINAL)
+    // What plays: "360p", "1080p"; empty when not known.
+    Q_PROPERTY(QString quality READ quality NOTIFY qualityChanged FINAL)
+    // The choices of maxHeight: maps with "text" and "height".
+    Q_PROPERTY(QVariantList qualities READ qualities CONSTANT FINAL)
     // An Invidious instance of the user's own, tried before the directory's; empty for none.
     Q_PROPERTY(QString preferredInstance READ preferredInstance WRITE setPreferredInstance NOTIFY preferredInstanceChanged FINAL)
     // The captions of the video that plays natively.
@@ -94,6 +102,10 @@ public:
     [[nodiscard]] static QList<double> speeds() { return {0.5, 0.75, 1.0, 1.25, 1.5, 2.0}; }
     // To the next speed of speeds() up (steps > 0) or down.
     Q_INVOKABLE void stepSpeed(int steps);
+    [[nodiscard]] int maxHeight() const;
+    void setMaxHeight(int height);
+    [[nodiscard]] QString quality() const;
+    [[nodiscard]] static QVariantList qualities();
     [[nodiscard]] QString preferredInstance() const;
     // Empty, or an address isInstanceAddress() accepts; anything else is not kept.
     void setPreferredInstance(const QString &address);
@@ -127,6 +139,8 @@ Q_SIGNALS:
     void volumeChanged();
     void mutedChanged();
     void speedChanged();
+    void maxHeightChanged();
+    void qualityChanged();
     void preferredInstanceChanged();
     void resumedAtChanged();
 
@@ -134,6 +148,9 @@ private:
     explicit PlayerModel(const Timing &timing);
 
     static QCoro::Task<> run(std::shared_ptr<PlayerModel> self, QString id, CancelToken task);
+    static QCoro::Task<> requality(std::shared_ptr<PlayerModel> self, CancelToken request, CancelToken swap);
+    // Shows `source` as what plays natively.
+    void accept(const Source &source);
 
     void setMode(PlaybackMode mode);
     void setLoading(bool loading);
@@ -158,6 +175,8 @@ private:
     std::optional<QString> m_videoID;
     std::optional<QString> m_currentBase;
     CancelToken m_task;
+    CancelToken m_switch; // a change of quality under way
+    Source m_origin;      // the attempt and answer of what plays, for a change of quality
     std::optional<OneShot> m_embedContinuation;
     double m_volume;
     bool m_muted;

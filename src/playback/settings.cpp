@@ -15,6 +15,7 @@ constexpr auto MutedKey = "muted";
 constexpr auto PreferredInstanceKey = "preferredInstance";
 constexpr auto CaptionLanguageKey = "captionLanguage";
 constexpr auto KeepHistoryKey = "keepHistory";
+constexpr auto MaxHeightKey = "maxHeight";
 
 } // namespace
 
@@ -99,6 +100,16 @@ bool Settings::keepHistory() const
 void Settings::setKeepHistory(bool keep)
 {
     store(KeepHistoryKey, keep, &Settings::keepHistoryChanged);
+}
+
+int Settings::maxHeight() const
+{
+    return std::max(0, value(MaxHeightKey, 0).toInt());
+}
+
+void Settings::setMaxHeight(int height)
+{
+    store(MaxHeightKey, std::max(0, height), &Settings::maxHeightChanged);
 }
 
 } // namespace vireo

@@ -29,6 +29,10 @@ public:
     // The language code of the captions to show when a video has them; empty for none.
     [[nodiscard]] QString captionLanguage() const;
     void setCaptionLanguage(const QString &code);
+    // The tallest video to play, in lines: 0 for the single-file stream every answer has (the
+    // default), else a cap on the adaptive streams (720, 1080, or 4320 for the best there is).
+    [[nodiscard]] int maxHeight() const;
+    void setMaxHeight(int height);
     // Whether positions and recent links are kept (on unless turned off).
     [[nodiscard]] bool keepHistory() const;
     void setKeepHistory(bool keep);
@@ -40,6 +44,7 @@ Q_SIGNALS:
     void preferredInstanceChanged();
     void captionLanguageChanged();
     void keepHistoryChanged();
+    void maxHeightChanged();
 
 private:
     Settings() = default;

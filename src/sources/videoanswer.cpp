@@ -89,6 +89,18 @@ FetchResult parse(const QByteArray &body, const QString &base)
     info.title = text(answer, u"title"_s);
     info.author = text(answer, u"author"_s);
     info.stream = stream;
+    info.streamHeight = int(std::min<qint64>(bestRank, 100'000));
+    const QString dash = text(answer, u"dashUrl"_s).value_or(QString());
+    if (const QUrl manifest(dash.startsWith(u'/') ? base + dash : dash); Http::isWebUrl(manifest))
+        info.manifest = manifest;
+    for (const QJsonValue &value : answer.value(u"adaptiveFormats"_s).toArray()) {
+        const QJsonObject format = value.toObject();
+        // "720p" or "720p60"; audio formats have neither.
+        const QString label = text(format, u"resolution"_s).value_or(text(format, u"qualityLabel"_s).value_or(QString()));
+        const qint64 height = quality(QJsonObject{{u"quality"_s, label}});
+        if (text(format, u"type"_s).value_or(QString()).startsWith(u"video/"_s) && height > 0)
+            info.heights.append(int(std::min<qint64>(height, 100'000)));
+    }
     for (const QJsonValue &value : answer.value(u"captions"_s).toArray()) {
         const QJsonObject track = value.toObject();
         const auto label = text(track, u"label"_s), address = text(track, u"url"_s);

@@ -22,8 +22,9 @@ struct VideoInfo {
     std::optional<QString> title;
     std::optional<QString> author;
     QUrl stream;
-    QUrl manifest;       // adaptive streams (MPEG-DASH); empty when there is none
-    QList<int> heights;  // the manifest's video heights
+    int streamHeight = 0; // of the single-file stream, as its label gives it
+    QUrl manifest;        // adaptive streams (MPEG-DASH); empty when there is none
+    QList<int> heights;   // of the adaptive video streams
     QList<CaptionTrack> captions;
     std::optional<std::chrono::seconds> length;
 };

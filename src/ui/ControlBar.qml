@@ -6,8 +6,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Vireo
 
-// The bar under a playing video: play and pause, where it is, speed, captions, volume and mute, full
-// screen. Its controls never take the keyboard from the surface.
+// The bar under a playing video: play and pause, where it is, quality, speed, captions, volume and
+// mute, full screen. Its controls never take the keyboard from the surface.
 Rectangle {
     id: root
 
@@ -15,7 +15,7 @@ Rectangle {
     required property StreamPlayer player
     required property bool fullScreen
     // The pointer is over it, a slider is being dragged or a menu is open: it must not hide now.
-    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed || captionsMenu.visible || speedMenu.visible
+    readonly property bool busy: hover.hovered || seek.pressed || volume.pressed || captionsMenu.visible || speedMenu.visible || qualityMenu.visible
     signal playToggled()
     signal fullScreenToggled()
     signal touched()
@@ -70,6 +70,33 @@ Rectangle {
         Label {
             text: root.clock(root.player?.duration ?? 0)
             color: "white"
+        }
+        ToolButton {
+            objectName: "qualityButton"
+            focusPolicy: Qt.NoFocus
+            visible: root.model.quality !== ""
+            text: root.model.quality
+            palette.buttonText: "white"
+            onClicked: qualityMenu.open()
+            ToolTip.text: qsTr("Video quality")
+            ToolTip.visible: hovered && !qualityMenu.visible
+
+            Menu {
+                id: qualityMenu
+                y: -height
+                Instantiator {
+                    model: root.model.qualities
+                    delegate: MenuItem {
+                        required property var modelData
+                        text: modelData.text
+                        checkable: true
+                        checked: root.model.maxHeight === modelData.height
+                        onTriggered: root.model.maxHeight = modelData.height
+                    }
+                    onObjectAdded: (index, item) => qualityMenu.insertItem(index, item)
+                    onObjectRemoved: (index, item) => qualityMenu.removeItem(item)
+                }
+            }
         }
         ToolButton {
             objectName: "speedButton"

@@ -20,10 +20,14 @@ Dialog {
     standardButtons: Dialog.Ok | Dialog.Cancel
     onAboutToShow: {
         address.text = model.preferredInstance
+        quality.currentIndex = quality.indexOfValue(model.maxHeight)
         address.forceActiveFocus()
     }
     onValidChanged: if (standardButton(Dialog.Ok)) standardButton(Dialog.Ok).enabled = valid
-    onAccepted: model.preferredInstance = address.text
+    onAccepted: {
+        model.preferredInstance = address.text
+        model.maxHeight = quality.currentValue
+    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -51,6 +55,26 @@ Dialog {
         Label {
             Layout.fillWidth: true
             text: qsTr("Every video is tried there first, before the public instances. Leave it empty to use only those.")
+            color: root.palette.placeholderText
+            wrapMode: Text.Wrap
+        }
+        RowLayout {
+            Layout.topMargin: 12
+            Label {
+                text: qsTr("Video quality")
+            }
+            ComboBox {
+                id: quality
+                objectName: "qualityChoice"
+                Layout.fillWidth: true
+                model: root.model.qualities
+                textRole: "text"
+                valueRole: "height"
+            }
+        }
+        Label {
+            Layout.fillWidth: true
+            text: qsTr("Above the standard stream, videos play in separate picture and sound streams, up to the height chosen.")
             color: root.palette.placeholderText
             wrapMode: Text.Wrap
         }

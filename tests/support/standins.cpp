@@ -38,10 +38,16 @@ void TestServer::reset()
     m_requests.clear();
     m_sent.clear();
     m_open.clear();
-    for (const auto &[path, file] : {std::pair(u"/clip.mp4"_s, VIREO_TEST_CLIP), std::pair(u"/long.mp4"_s, VIREO_TEST_LONG_CLIP)}) {
-        QFile clip(QString::fromUtf8(file));
-        route(path, {200, clip.open(QIODevice::ReadOnly) ? clip.readAll() : QByteArray(), "video/mp4"});
-    }
+    const auto serve = [this](const QString &path, const QString &file, const QByteArray &type = "video/mp4") {
+        QFile content(file);
+        route(path, {200, content.open(QIODevice::ReadOnly) ? content.readAll() : QByteArray(), type});
+    };
+    serve(u"/clip.mp4"_s, QStringLiteral(VIREO_TEST_CLIP));
+    serve(u"/long.mp4"_s, QStringLiteral(VIREO_TEST_LONG_CLIP));
+    for (const QString &name : QDir(QStringLiteral(VIREO_TEST_DASH)).entryList(QDir::Files))
+        serve(u"/dash/"_s + name, QStringLiteral(VIREO_TEST_DASH) + u'/' + name, "application/dash+xml");
+    // Its streams' addresses as paths on this server.
+    m_routes[u"/dash/manifest.mpd"_s].body.replace("<BaseURL>", "<BaseURL>/dash/");
     route(u"/silent.mp4"_s, {200, {}, "video/mp4", Behaviour::Held});
     route(u"/captions.vtt"_s, {200, "WEBVTT\n\n00:00.000 --> 01:00.000\nColour bars, <i>and a tone</i>\n", "text/vtt"});
 }
@@ -52,6 +58,20 @@ void TestServer::answer(const QString &name, const QString &media, bool local, c
         + url(media).toEncoded() + R"(","qualityLabel":"360p"}],"captions":[{"label":"English","languageCode":"en","url":")"
         + url(u"/captions.vtt"_s).toEncoded() + R"("}]})";
     route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, local ? u"?local=true"_s : QString()), {200, body});
+}
+
+void TestServer::answerAdaptive(const QString &name, bool local, const QByteArray &manifest)
+{
+    const QString query = local ? u"?local=true"_s : QString();
+    QByteArray formats;
+    for (const char *height : {"360p", "720p", "1080p"})
+        formats += R"({"type":"video/mp4; codecs=\"avc1.42c01e\"","resolution":")" + QByteArray(height) + "\"},";
+    route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, query),
+          {200, R"({"title":"Vireo test clip — colour bars and a 440 Hz tone","author":"Channel","formatStreams":[{"url":")" + url(u"/clip.mp4"_s).toEncoded()
+                    + R"(","qualityLabel":"360p"}],"dashUrl":"/api/manifest/dash/id/)" + Id.toUtf8() + R"(","adaptiveFormats":[)"
+                    + formats + R"({"type":"audio/mp4; codecs=\"mp4a.40.2\""}]})"});
+    route(u"/%1/api/manifest/dash/id/%2%3"_s.arg(name, Id, query),
+          {200, manifest.isEmpty() ? body(u"/dash/manifest.mpd"_s) : manifest, "application/dash+xml"});
 }
 
 void TestServer::serve(QTcpSocket *socket)
@@ -92,22 +112,25 @@ void TestServer::respond(QTcpSocket *socket, const Route &route)
     const QByteArray head = socket->property("head").toByteArray();
     QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, path = m_open.value(socket)](qint64 n) { m_sent[path] += n; });
 
-    // From a byte on ("Range: bytes=FROM-"), as media players ask when they seek.
+    // Byte ranges ("Range: bytes=FROM-" or "FROM-TO"), as media players ask when they seek or read
+    // one stream of a manifest.
     const qsizetype range = head.indexOf("\r\nRange: bytes=");
-    qint64 from = range < 0 || route.status != 200 ? 0 : head.mid(range + 15).split('-').value(0).toLongLong();
-    from = from > 0 && from < route.body.size() ? from : 0;
-    const QByteArray size = QByteArray::number(route.body.size());
-    socket->write("HTTP/1.1 " + (from ? "206 X\r\nContent-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(route.body.size() - 1) + '/' + size
-                                      : QByteArray::number(route.status) + " X")
-                  + "\r\nContent-Type: " + route.type + "\r\nContent-Length: " + QByteArray::number(route.body.size() - from)
+    const QList<QByteArray> bounds = head.mid(range + 15, head.indexOf('\r', range + 15) - range - 15).split('-');
+    const qint64 size = route.body.size();
+    const bool ranged = range >= 0 && route.status == 200 && bounds.value(0).toLongLong() < size;
+    const qint64 from = ranged ? bounds.value(0).toLongLong() : 0;
+    const qint64 to = ranged && !bounds.value(1).isEmpty() ? std::min(bounds.value(1).toLongLong(), size - 1) : size - 1;
+    socket->write("HTTP/1.1 " + (ranged ? "206 X\r\nContent-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/' + QByteArray::number(size)
+                                        : QByteArray::number(route.status) + " X")
+                  + "\r\nContent-Type: " + route.type + "\r\nContent-Length: " + QByteArray::number(to - from + 1)
                   + "\r\nAccept-Ranges: bytes\r\nConnection: close\r\n\r\n");
     if (route.behaviour == Behaviour::Answer) {
-        socket->write(route.body.mid(from));
+        socket->write(route.body.mid(from, to - from + 1));
         socket->disconnectFromHost();
         return;
     }
     auto *drip = new QTimer(socket);
-    QObject::connect(drip, &QTimer::timeout, socket, [socket, body = route.body, sent = qsizetype(0)]() mutable {
+    QObject::connect(drip, &QTimer::timeout, socket, [socket, body = route.body.mid(from, to - from + 1), sent = qsizetype(0)]() mutable {
         socket->write(body.mid(sent++, 1));
     });
     drip->start(1000);

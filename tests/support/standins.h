@@ -23,8 +23,9 @@ inline constexpr std::chrono::milliseconds Patience{20000};
 
 // A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
 // servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4 (4 s),
-// a 30 s one at /long.mp4, English captions at /captions.vtt, and /silent.mp4 accepts and never
-// answers. Anything without a route answers 404.
+// a 30 s one at /long.mp4, English captions at /captions.vtt, a DASH manifest of 360, 720 and 1080
+// lines at /dash/manifest.mpd, and /silent.mp4 accepts and never answers. Anything without a route
+// answers 404.
 class TestServer
 {
 public:
@@ -44,6 +45,10 @@ public:
     void route(const QString &path, const Route &route) { m_routes.insert(path, route); }
     // Instance `name` answers for Id (only with ?local=true when `local`) with one stream at `media`.
     void answer(const QString &name, const QString &media, bool local = false, const QByteArray &titleJson = "\"Clip\"");
+    // The same, with the single file and the manifest of /dash as adaptive streams; `manifest`
+    // stands in for the manifest when it is not empty.
+    void answerAdaptive(const QString &name, bool local = false, const QByteArray &manifest = {});
+    [[nodiscard]] QByteArray body(const QString &path) const { return m_routes.value(path).body; }
     [[nodiscard]] int requests(const QString &path) const { return int(m_requests.count(path)); }
     // Connections asking for `path` that neither side has closed yet.
     [[nodiscard]] int open(const QString &path) const { return int(m_open.values().count(path)); }

@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+// Adaptive streams on loopback: play() to the first picture a view gets, the standard single file
+// against the 1080p manifest of the same clip, alternated in one run; and a change of quality while
+// the video plays: the longest stall of the main thread, and the time until the new quality is on
+// the view.
+#include "playback/playermodel.h"
+#include "playback/settings.h"
+#include "standins.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using namespace vireo;
+using namespace vireo::test;
+
+namespace {
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Milliseconds from now until the view gets a picture of the model's player (the one it has then).
+double untilPicture(PlayerModel &model, QVideoSink &view, const QElapsedTimer &clock)
+{
+    double at = -1;
+    QMetaObject::Connection shown;
+    const auto watch = [&] {
+        if (MediaPlayer *player = model.player()) {
+            QObject::disconnect(shown);
+            shown = QObject::connect(&view, &QVideoSink::videoFrameChanged, [&](const QVideoFrame &frame) {
+                if (frame.isValid() && at < 0)
+                    at = clock.nsecsElapsed() / 1e6;
+            });
+            player->showOn(&view);
+        }
+    };
+    const auto modeWatch = QObject::connect(&model, &PlayerModel::modeChanged, watch);
+    while (at < 0 && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QObject::disconnect(modeWatch);
+    QObject::disconnect(shown);
+    return at;
+}
+
+double firstPicture(int maxHeight)
+{
+    Settings::instance().setMaxHeight(maxHeight);
+    const auto model = PlayerModel::create({10s, 12s, QUrl(u"http://127.0.0.1:9/instances.json"_s)});
+    model->setUrlText(Id);
+    QVideoSink view;
+    QElapsedTimer clock;
+    clock.start();
+    model->play();
+    const double ms = untilPicture(*model, view, clock);
+    model->cancel();
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("XDG_CACHE_HOME", (home.path() + u"/cache"_s).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + u"/data"_s).toUtf8());
+    TestServer server;
+    server.answerAdaptive(u"one"_s);
+    writeCache(home.path() + u"/cache"_s, {{u"one"_s, server.base(u"one"_s)}});
+
+    constexpr int Runs = 9;
+    firstPicture(0); // warm both paths once: plugins, the sound server, the first connection
+    firstPicture(1080);
+    QList<double> standard, hd;
+    for (int run = 0; run < Runs; ++run) {
+        standard.append(firstPicture(0));
+        hd.append(firstPicture(1080));
+    }
+
+    // A change of quality while the video plays.
+    QList<double> stalls, switches;
+    for (int run = 0; run < 5; ++run) {
+        Settings::instance().setMaxHeight(720);
+        const auto model = PlayerModel::create({10s, 12s, QUrl(u"http://127.0.0.1:9/instances.json"_s)});
+        model->setUrlText(Id);
+        model->play();
+        QVideoSink view;
+        QElapsedTimer clock;
+        clock.start();
+        untilPicture(*model, view, clock);
+        QElapsedTimer beat;
+        beat.start();
+        qint64 last = 0, longest = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longest = std::max(longest, beat.elapsed() - last);
+            last = beat.elapsed();
+        });
+        ticker.start(2);
+        clock.restart();
+        model->setMaxHeight(1080);
+        switches.append(untilPicture(*model, view, clock));
+        stalls.append(double(longest));
+        model->cancel();
+    }
+    Settings::instance().setMaxHeight(0);
+    if (std::count(standard.begin(), standard.end(), -1.0) + std::count(hd.begin(), hd.end(), -1.0) > 0)
+        return 1;
+
+    QTextStream out(stdout);
+    out << u"first picture, median of %1: 1080p manifest %2 ms, standard single file %3 ms, ratio %4 (goal <= 1.3)\n"_s
+               .arg(Runs).arg(median(hd), 0, 'f', 0).arg(median(standard), 0, 'f', 0).arg(median(hd) / median(standard), 0, 'f', 2);
+    out << u"change of quality 720p to 1080p while playing, 5 runs: longest stall median %1 ms, worst %2 ms (goal <= 50 ms); "
+           u"new quality on the view median %3 ms, worst %4 ms (goal <= 1000 ms)\n"_s
+               .arg(median(stalls), 0, 'f', 0).arg(*std::max_element(stalls.begin(), stalls.end()), 0, 'f', 0)
+               .arg(median(switches), 0, 'f', 0).arg(*std::max_element(switches.begin(), switches.end()), 0, 'f', 0);
+    return 0;
+}
