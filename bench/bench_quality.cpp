@@ -5,11 +5,11 @@
 // the view.
 #include "playback/playermodel.h"
 #include "playback/settings.h"
+#include "median.h"
 #include "standins.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <QVideoFrame>
@@ -22,12 +22,6 @@ using namespace vireo;
 using namespace vireo::test;
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Milliseconds from now until the view gets a picture of the model's player (the one it has then).
 double untilPicture(PlayerModel &model, QVideoSink &view, const QElapsedTimer &clock)
@@ -71,13 +65,10 @@ double firstPicture(int maxHeight)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir home;
-    qputenv("XDG_CACHE_HOME", (home.path() + u"/cache"_s).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + u"/data"_s).toUtf8());
+    const Home home;
     TestServer server;
     server.answerAdaptive(u"one"_s);
-    writeCache(home.path() + u"/cache"_s, {{u"one"_s, server.base(u"one"_s)}});
+    home.instances(server, {u"one"_s});
 
     constexpr int Runs = 9;
     firstPicture(0); // warm both paths once: plugins, the sound server, the first connection

@@ -3,6 +3,7 @@
 // LoadedMedia on the same URL plus one API round trip, measured side by side; and what each refused
 // or HTML-answering instance in front of the working one costs.
 #include "playback/playermodel.h"
+#include "median.h"
 #include "standins.h"
 
 #include <QCoreApplication>
@@ -21,12 +22,6 @@ using namespace vireo;
 using namespace vireo::test;
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // play() until the model plays natively; milliseconds.
 double timeToPlay(const QString &cacheRoot, const QList<std::pair<QString, QString>> &instances)
