@@ -20,6 +20,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(VireoPlugin)
@@ -245,8 +247,13 @@ void TestWindow::quality()
     m_model->player()->pause();
     const QPointer<MediaPlayer> old = m_model->player();
     const qint64 at = old->position();
+    QList<bool> pictures; // the view never goes black in between
+    connect(find("videoOutput")->property("videoSink").value<QVideoSink *>(), &QVideoSink::videoFrameChanged, this,
+            [&](const QVideoFrame &frame) { pictures.append(frame.isValid()); });
     m_model->setMaxHeight(1080);
     TRY_COMPARE(text("qualityButton"), u"1080p"_s);
+    TRY_VERIFY(!pictures.isEmpty());
+    QVERIFY(!pictures.contains(false));
     QVERIFY(m_model->player() != old && !m_model->player()->playing());
     QVERIFY2(std::abs(m_model->player()->position() - at) < 200, qPrintable(u"%1 → %2"_s.arg(at).arg(m_model->player()->position())));
     Settings::instance().setMaxHeight(0);

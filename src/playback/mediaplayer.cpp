@@ -83,7 +83,8 @@ void MediaPlayer::showOn(QVideoSink *sink)
     if (!sink)
         return;
     connect(m_sink, &QVideoSink::videoFrameChanged, sink, &QVideoSink::setVideoFrame);
-    sink->setVideoFrame(m_sink->videoFrame());
+    if (!m_continues || m_sink->videoFrame().isValid())
+        sink->setVideoFrame(m_sink->videoFrame());
 }
 
 void MediaPlayer::fail(const QString &message)

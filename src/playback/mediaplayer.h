@@ -60,6 +60,9 @@ public:
     // Shows the pictures on a view's sink too. The player renders to a sink of its own, so views may
     // come and go without the pipeline being rebuilt (which blocks while a frame is on its way).
     Q_INVOKABLE void showOn(QVideoSink *sink);
+    // It goes on with the video of the player its views showed before (another quality): until it
+    // has a picture of its own, they keep the one they have rather than going black.
+    void continues() { m_continues = true; }
 
     // How many players exist in the process: at most one candidate and one accepted per window.
     [[nodiscard]] static int liveCount();
@@ -85,6 +88,7 @@ private:
     bool m_hasItem = false;
     ItemStatus m_status = ItemStatus::Unknown;
     QString m_errorString;
+    bool m_continues = false;
 };
 
 } // namespace vireo

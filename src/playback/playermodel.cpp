@@ -167,7 +167,8 @@ void PlayerModel::play()
     }
     setLoading(true);
     setMode(PlaybackMode::idle());
-    History::instance().visited(urlText().trimmed());
+    m_link = urlText().trimmed(); // the field may change while the request runs, in any window
+    History::instance().visited(m_link);
     m_task = std::make_shared<Cancellation>();
     run(shared_from_this(), *id, m_task);
 }
@@ -190,7 +191,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
     connect(&pipeline, &SourcePipeline::answered, self.get(), [model = self.get()](const VideoInfo &info) {
         // The first answer that names them wins, whether or not its stream plays.
         if (!model->m_title && info.title)
-            History::instance().visited(model->urlText().trimmed(), *info.title);
+            History::instance().visited(model->m_link, *info.title);
         if (!model->m_title)
             model->setTitle(info.title);
         if (!model->m_channel)
@@ -289,10 +290,11 @@ QCoro::Task<> PlayerModel::requality(std::shared_ptr<PlayerModel> self, CancelTo
     const auto source = co_await pipeline.tryAnswer(self->m_origin.instance, self->m_origin.local, self->m_origin.info);
     if (!source || swap->isCancelled() || request->isCancelled() || !self->m_mode.player)
         co_return;
-    const std::shared_ptr<MediaPlayer> old = self->m_mode.player;
-    source->player->seek(old->position());
+    const bool playing = self->m_mode.player->playing();
+    source->player->seek(self->m_mode.player->position());
+    source->player->continues();
     self->accept(*source);
-    if (old->playing())
+    if (playing)
         source->player->play();
 }
 

@@ -182,6 +182,7 @@ private:
     bool m_muted;
     double m_speed = 1.0;
     Captions *m_captions;
+    QString m_link;                // as it was played
     std::optional<qint64> m_start; // seconds
     qint64 m_resumedAt = -1;       // ms
 };
