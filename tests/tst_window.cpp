@@ -381,8 +381,10 @@ void TestWindow::desktop()
     keys(clips.last(), {u"ctrl+w"_s});
     TRY_COMPARE(saver.held.size(), 0);
     TRY_COMPARE(test::soundStreams(), 1); // the first window's paused video is left
-    QDBusInterface(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s, u"org.mpris.MediaPlayer2"_s, bus).call(u"Quit"_s);
-    QVERIFY(first.waitForFinished(int(test::Patience.count())));
+    const QDBusMessage quit = QDBusInterface(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s,
+                                             u"org.mpris.MediaPlayer2"_s, bus).call(u"Quit"_s);
+    QVERIFY2(quit.type() == QDBusMessage::ReplyMessage, qPrintable(quit.errorMessage()));
+    QVERIFY2(first.waitForFinished(int(test::Patience.count())), first.readAllStandardError().right(4000));
     QCOMPARE(first.exitCode(), 0);
     QVERIFY(saver.most == 1 && saver.held.isEmpty());
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
