@@ -157,7 +157,8 @@ void PlayerModel::play()
 
     setResumedAt(-1);
     const auto id = VideoID::extract(urlText());
-    m_start = VideoID::startTime(urlText());
+    if (assign(m_start, VideoID::startTime(urlText())))
+        Q_EMIT startTimeChanged();
     setRequest(id, std::nullopt);
     if (!id) {
         setMode(PlaybackMode::idle());

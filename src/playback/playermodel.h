@@ -56,7 +56,7 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(vireo::Captions *captions READ captions CONSTANT FINAL)
     Q_PROPERTY(vireo::History *history READ history CONSTANT FINAL)
     // Where the link asks the video to start, in seconds; -1 when it does not.
-    Q_PROPERTY(int startTime READ startTime NOTIFY browserURLChanged FINAL)
+    Q_PROPERTY(int startTime READ startTime NOTIFY startTimeChanged FINAL)
     // "23:10" when the video went on where it was left last time, until it starts over; else empty.
     Q_PROPERTY(QString resumedAt READ resumedAt NOTIFY resumedAtChanged FINAL)
 
@@ -143,6 +143,7 @@ Q_SIGNALS:
     void qualityChanged();
     void preferredInstanceChanged();
     void resumedAtChanged();
+    void startTimeChanged();
 
 private:
     explicit PlayerModel(const Timing &timing);
