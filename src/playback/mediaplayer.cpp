@@ -56,8 +56,17 @@ MediaPlayer::MediaPlayer(const QUrl &url)
     connect(m_player, &QMediaPlayer::durationChanged, this, &MediaPlayer::durationChanged);
     connect(m_player, &QMediaPlayer::seekableChanged, this, &MediaPlayer::seekableChanged);
     connect(m_player, &QMediaPlayer::playbackRateChanged, this, &MediaPlayer::rateChanged);
-    if (m_hasItem)
+    // Whether the sink's picture may be shown: not between a seek and the first picture after it.
+    connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame &frame) {
+        if (frame.isValid())
+            m_fresh = true;
+    });
+    if (m_hasItem) {
         m_player->setSource(url);
+        // Paused rather than stopped: a stopped player hands its sink an empty frame for the one it
+        // prerolled, and the first picture then waits for play() and the frame after it.
+        m_player->pause();
+    }
 }
 
 MediaPlayer::~MediaPlayer()
@@ -82,9 +91,14 @@ void MediaPlayer::showOn(QVideoSink *sink)
 {
     if (!sink)
         return;
-    connect(m_sink, &QVideoSink::videoFrameChanged, sink, &QVideoSink::setVideoFrame);
-    if (!m_continues || m_sink->videoFrame().isValid())
+    connect(m_sink, &QVideoSink::videoFrameChanged, sink, [this, sink](const QVideoFrame &frame) {
+        if (m_fresh)
+            sink->setVideoFrame(frame);
+    });
+    if (m_fresh)
         sink->setVideoFrame(m_sink->videoFrame());
+    else if (!m_continues)
+        sink->setVideoFrame({});
 }
 
 void MediaPlayer::fail(const QString &message)
@@ -112,6 +126,9 @@ void MediaPlayer::seek(qint64 ms)
     if (!seekable())
         return;
     ms = std::max<qint64>(0, duration() > 0 ? std::min(ms, duration()) : ms);
+    // The view keeps its picture until one from the new place arrives, rather than going black (or,
+    // before the first play, showing the start of the video).
+    m_fresh = false;
     m_player->setPosition(ms);
     Q_EMIT seeked(ms);
 }

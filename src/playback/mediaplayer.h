@@ -28,7 +28,8 @@ public:
     enum class ItemStatus { Unknown, ReadyToPlay, Failed };
     Q_ENUM(ItemStatus)
 
-    // Starts loading at once. Dropping the last reference retires the player: it falls silent at once
+    // Starts loading at once, paused, so that the first picture is on its sink by the time it is
+    // ready. Dropping the last reference retires the player: it falls silent at once
     // and is torn down a moment later, from the event loop, so it may be dropped from its own signals.
     static std::shared_ptr<MediaPlayer> create(const QUrl &url);
     ~MediaPlayer() override;
@@ -89,6 +90,7 @@ private:
     ItemStatus m_status = ItemStatus::Unknown;
     QString m_errorString;
     bool m_continues = false;
+    bool m_fresh = false;
 };
 
 } // namespace vireo

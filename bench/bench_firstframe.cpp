@@ -1,0 +1,303 @@
+// SPDX-License-Identifier: MIT
+// From a link to the first picture of the video, as a person sees it, against mpv on the same clip:
+// the X display is recorded from outside (ffmpeg's x11grab stamps each frame with the wall clock)
+// and the first frame that shows the clip's colours ends the count. Vireo and mpv alternate.
+//   start:   `vireo LINK` and `mpv URL` (its default output, and --vo=x11), process start to picture
+//   running: a window that has been up a while, Return (a key through xdotool) and mpv's `loadfile`
+//            over its IPC socket to picture; the first link of the process, then later ones
+// Prints one line per figure. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
+// side when mpv is missing. Runs a stand-in instance on 127.0.0.1; VIREO is the executable.
+#include "median.h"
+#include "standins.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+#include <chrono>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using namespace vireo::test;
+
+namespace {
+
+// The clip is a colour test pattern; Vireo's window and mpv's empty one are grey and black.
+constexpr double ClipSaturation = 2.0;
+constexpr auto GiveUp = 15s;
+
+qint64 nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+void say(const QString &line)
+{
+    QTextStream(stdout) << line << Qt::endl;
+}
+
+// VIREO_BENCH_TRACE=1 prints every single time as it is taken.
+std::optional<double> trace(const QString &what, std::optional<double> ms)
+{
+    if (qEnvironmentVariableIsSet("VIREO_BENCH_TRACE"))
+        QTextStream(stderr) << what << ' ' << (ms ? QString::number(*ms) : u"-"_s) << Qt::endl;
+    return ms;
+}
+
+// The display as ffmpeg sees it: each grabbed frame's wall-clock time and mean saturation.
+class Recorder
+{
+public:
+    Recorder()
+    {
+        // Scaled down first, so that measuring costs the machine little beside what it measures.
+        m_ffmpeg.setProgram(u"ffmpeg"_s);
+        m_ffmpeg.setArguments({u"-hide_banner"_s, u"-loglevel"_s, u"fatal"_s, u"-f"_s, u"x11grab"_s, u"-framerate"_s, u"60"_s,
+                               u"-copyts"_s, u"-i"_s, qEnvironmentVariable("DISPLAY"), u"-vf"_s,
+                               u"scale=160:90:flags=neighbor,signalstats,metadata=print:key=lavfi.signalstats.SATAVG:file=/dev/stdout:direct=1"_s,
+                               u"-fps_mode"_s, u"passthrough"_s, u"-f"_s, u"null"_s, u"-"_s});
+        QObject::connect(&m_ffmpeg, &QProcess::readyReadStandardOutput, [this] { read(); });
+        m_ffmpeg.start();
+    }
+    ~Recorder()
+    {
+        m_ffmpeg.terminate();
+        m_ffmpeg.waitForFinished();
+    }
+    bool started() { return m_ffmpeg.waitForStarted() && waitFor([this] { return !m_frames.isEmpty(); }); }
+
+    // The first frame at or after `since` that shows the clip (or shows something else), in µs.
+    std::optional<qint64> first(qint64 since, bool clip)
+    {
+        std::optional<qint64> seen;
+        waitFor([&] {
+            for (const auto &[us, saturation] : m_frames)
+                if (us >= since && (saturation > ClipSaturation) == clip)
+                    return bool(seen = us);
+            return false;
+        });
+        return seen;
+    }
+    [[nodiscard]] double lastSaturation() const { return m_frames.isEmpty() ? -1 : m_frames.last().second; }
+
+private:
+    template<typename F>
+    static bool waitFor(F done)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > std::chrono::milliseconds(GiveUp).count())
+                return false;
+            QTest::qWait(5);
+        }
+        return true;
+    }
+    void read()
+    {
+        while (m_ffmpeg.canReadLine()) {
+            const QByteArray line = m_ffmpeg.readLine().trimmed();
+            if (const qsizetype pts = line.indexOf("pts:"); line.startsWith("frame:") && pts > 0)
+                m_pts = line.mid(pts + 4).split(' ').first().toLongLong();
+            else if (line.startsWith("lavfi.signalstats.SATAVG="))
+                m_frames.append({m_pts, line.mid(25).toDouble()});
+        }
+    }
+
+    QProcess m_ffmpeg;
+    qint64 m_pts = 0;
+    QList<std::pair<qint64, double>> m_frames;
+};
+
+class Bench
+{
+public:
+    Bench()
+    {
+        m_server.answer(u"working"_s, u"/clip.mp4"_s);
+        const auto root = [this](const QString &name) { return m_home.path() + u'/' + name; };
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(u"XDG_CACHE_HOME"_s, root(u"cache"_s));
+        m_env.insert(u"XDG_CONFIG_HOME"_s, root(u"config"_s));
+        m_env.insert(u"XDG_DATA_HOME"_s, root(u"data"_s));
+        m_env.remove(u"DBUS_SESSION_BUS_ADDRESS"_s); // every start runs alone
+        writeCache(root(u"cache"_s), {{u"working.invalid"_s, m_server.base(u"working"_s)}});
+        QDir().mkpath(root(u"config/Vireo"_s));
+        QFile conf(root(u"config/Vireo/Vireo.conf"_s));
+        if (conf.open(QIODevice::WriteOnly))
+            conf.write("[General]\nlastURL=" + link().toUtf8() + "\nkeepHistory=false\n");
+    }
+    static QString link() { return u"https://youtu.be/"_s + Id; }
+    [[nodiscard]] QString clip() const { return m_server.url(u"/clip.mp4"_s).toString(); }
+    Recorder &recorder() { return m_recorder; }
+
+    // Process start to the clip on screen, in ms; the process is ended after.
+    std::optional<double> start(const QString &program, const QStringList &arguments)
+    {
+        settle();
+        QProcess process;
+        process.setProcessEnvironment(m_env);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(qEnvironmentVariable("VIREO_BENCH_LOG", QProcess::nullDevice()), QIODevice::Append);
+        const qint64 t0 = nowUs();
+        if (qEnvironmentVariableIsSet("VIREO_BENCH_TRACE"))
+            QTextStream(stderr) << "t0 " << t0 / 1000 << Qt::endl;
+        process.start(program, arguments);
+        const auto shown = m_recorder.first(t0, true);
+        end(process);
+        return trace(program + u" start"_s, shown ? std::optional((*shown - t0) / 1000.0) : std::nullopt);
+    }
+
+    // A window up for a while, given `links` links one after another: Return (or loadfile) to the clip
+    // on screen for each, in ms. Between two, the window is brought back to no picture first.
+    QList<double> running(bool vireo, int links)
+    {
+        settle();
+        QTemporaryDir socketDir;
+        const QString socket = socketDir.path() + u"/mpv"_s;
+        QProcess process;
+        process.setProcessEnvironment(m_env);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(qEnvironmentVariable("VIREO_BENCH_LOG", QProcess::nullDevice()), QIODevice::Append);
+        if (vireo)
+            process.start(qEnvironmentVariable("VIREO"), {});
+        else
+            process.start(u"mpv"_s, mpvArguments() << u"--idle=yes"_s << u"--force-window=yes"_s << u"--input-ipc-server="_s + socket);
+        QList<double> times;
+        QLocalSocket ipc;
+        std::optional<qint64> window = vireo ? xdo({u"search"_s, u"--sync"_s, u"--name"_s, u"^Vireo$"_s}) : std::nullopt;
+        QTest::qWait(2000); // past the window's first second
+        if (vireo)
+            xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window.value_or(0))});
+        else
+            ipc.connectToServer(socket);
+        for (int i = 0; i < links; ++i) {
+            if (i > 0) {
+                if (vireo) {
+                    xdo({u"key"_s, u"ctrl+l"_s, u"type"_s, u"x"_s});
+                    xdo({u"key"_s, u"Return"_s});
+                } else {
+                    mpv(ipc, "[\"stop\"]");
+                }
+                if (!m_recorder.first(nowUs(), false))
+                    break;
+                if (vireo)
+                    xdo({u"key"_s, u"ctrl+l"_s, u"type"_s, link()});
+                QTest::qWait(500);
+            }
+            const qint64 t0 = nowUs();
+            if (qEnvironmentVariableIsSet("VIREO_BENCH_TRACE"))
+                QTextStream(stderr) << "t0 " << t0 / 1000 << Qt::endl;
+            if (vireo)
+                xdo({u"key"_s, u"Return"_s});
+            else
+                mpv(ipc, "[\"loadfile\", \"" + clip().toUtf8() + "\"]");
+            const auto shown = m_recorder.first(t0, true);
+            if (!shown) {
+                say(u"  (no picture after %1 s; the screen's saturation was %2)"_s.arg(GiveUp.count()).arg(m_recorder.lastSaturation()));
+                break;
+            }
+            times.append(*trace(vireo ? u"vireo link"_s : u"mpv loadfile"_s, (*shown - t0) / 1000.0));
+            QTest::qWait(300);
+        }
+        end(process);
+        return times;
+    }
+
+    static QStringList mpvArguments() { return {u"--no-config"_s, u"--ao=pulse"_s, u"--really-quiet"_s}; }
+
+private:
+    // Nothing of the last run is on screen, and nothing of it runs.
+    void settle()
+    {
+        QTest::qWait(300);
+        m_recorder.first(nowUs(), false);
+    }
+    static void end(QProcess &process)
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    static void mpv(QLocalSocket &ipc, const QByteArray &command)
+    {
+        ipc.write("{\"command\": " + command + "}\n");
+        ipc.flush();
+    }
+    // Runs xdotool; the first number it prints, if any (a window).
+    std::optional<qint64> xdo(const QStringList &arguments)
+    {
+        QProcess xdotool;
+        xdotool.start(u"xdotool"_s, arguments);
+        xdotool.waitForFinished();
+        bool ok = false;
+        const qint64 number = xdotool.readAllStandardOutput().split('\n').first().toLongLong(&ok);
+        return ok ? std::optional(number) : std::nullopt;
+    }
+
+    TestServer m_server;
+    QTemporaryDir m_home;
+    QProcessEnvironment m_env;
+    Recorder m_recorder;
+};
+
+QString figure(const QList<double> &ms)
+{
+    return ms.isEmpty() ? u"-"_s : QString::number(qRound(median(ms))) + u" ms"_s;
+}
+
+QString ratio(const QList<double> &a, const QList<double> &b)
+{
+    return a.isEmpty() || b.isEmpty() ? u"-"_s : QString::number(median(a) / median(b), 'f', 2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int runs = qEnvironmentVariableIntValue("RUNS") > 0 ? qEnvironmentVariableIntValue("RUNS") : 5;
+    const bool withMpv = !QStandardPaths::findExecutable(u"mpv"_s).isEmpty();
+    Bench bench;
+    if (!bench.recorder().started()) {
+        say(u"first frame: ffmpeg could not record the display"_s);
+        return 1;
+    }
+
+    QList<double> vireo, mpv, mpvX11;
+    for (int i = 0; i < runs; ++i) {
+        if (const auto ms = bench.start(qEnvironmentVariable("VIREO"), {Bench::link()}))
+            vireo.append(*ms);
+        if (!withMpv)
+            continue;
+        if (const auto ms = bench.start(u"mpv"_s, Bench::mpvArguments() << bench.clip()))
+            mpv.append(*ms);
+        if (const auto ms = bench.start(u"mpv"_s, Bench::mpvArguments() << u"--vo=x11"_s << bench.clip()))
+            mpvX11.append(*ms);
+    }
+    say(u"first frame from a start with a link, median of %1: Vireo %2, mpv %3 (default output), ratio %4 (goal <= 1.0); mpv --vo=x11 %5, ratio %6 (goal <= 1.3)"_s
+            .arg(runs).arg(figure(vireo), figure(mpv), ratio(vireo, mpv), figure(mpvX11), ratio(vireo, mpvX11)));
+
+    constexpr int Links = 4;
+    QList<double> vireoFirst, vireoLater, mpvFirst, mpvLater;
+    for (int i = 0; i < runs; ++i) {
+        for (const bool isVireo : {true, false}) {
+            if (!isVireo && !withMpv)
+                continue;
+            const QList<double> times = bench.running(isVireo, Links);
+            (isVireo ? vireoFirst : mpvFirst).append(times.mid(0, 1));
+            (isVireo ? vireoLater : mpvLater).append(times.mid(1));
+        }
+    }
+    say(u"first frame after Return in a running window, first link of the process, median of %1: Vireo %2, mpv loadfile %3, ratio %4 (goal <= 1.3)"_s
+            .arg(vireoFirst.size()).arg(figure(vireoFirst), figure(mpvFirst), ratio(vireoFirst, mpvFirst)));
+    say(u"first frame after Return in a running window, later links, median of %1: Vireo %2, mpv loadfile %3, ratio %4 (goal <= 1.3)"_s
+            .arg(vireoLater.size()).arg(figure(vireoLater), figure(mpvLater), ratio(vireoLater, mpvLater)));
+    return 0;
+}
