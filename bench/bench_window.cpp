@@ -9,6 +9,7 @@
 //   bench_window quit : two windows play and both are closed; prints the longest stall until the
 //       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
+#include "playback/mediawarmup.h"
 #include "playback/playermodel.h"
 #include "standins.h"
 #include "vireoapp.h"
@@ -216,6 +217,7 @@ int main(int argc, char *argv[])
     // The product's own start-up, as in main.cpp.
     VireoApp::prepare();
     QGuiApplication app(argc, argv);
+    const MediaWarmup warmup;
     if (mode == "stalls")
         return stalls();
     if (mode == "quit")

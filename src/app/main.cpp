@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "session.h"
+#include "playback/mediawarmup.h"
 #include "vireoapp.h"
 
 #include <QCommandLineParser>
@@ -43,6 +44,8 @@ int main(int argc, char *argv[])
 
     vireo::VireoApp::prepare();
     QGuiApplication app(argc, argv);
+    // While the window loads, on the other core.
+    const vireo::MediaWarmup warmup;
     QGuiApplication::setDesktopFileName(u"org.vireo.Vireo"_s);
     vireo::VireoApp windows;
     vireo::Session session(windows);

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#include "mediawarmup.h"
+
+#include <gst/gst.h>
+
+namespace vireo {
+
+MediaWarmup::MediaWarmup()
+    : m_thread(&MediaWarmup::run, this)
+{
+}
+
+MediaWarmup::~MediaWarmup()
+{
+    m_stop = true;
+    m_thread.join();
+    if (m_sound) {
+        gst_element_set_state(m_sound, GST_STATE_NULL);
+        gst_object_unref(m_sound);
+    }
+}
+
+void MediaWarmup::run()
+{
+    // Thread-safe, and once per process: the player's own call finds it done.
+    gst_init(nullptr, nullptr);
+    // What Qt's player is built of on the main thread first, and the sound server connection its
+    // audio output opens there; then what a progressive or DASH stream plays through, on GStreamer's
+    // own threads. Each element made loads its library and readies its class.
+    make({"queue", "identity", "input-selector", "decodebin", "uridecodebin", "videoconvert", "videoscale", "audioconvert",
+          "audioresample", "volume", "autoaudiosink"});
+    // A sound sink that is open but plays nothing holds the connection its kind shares.
+    GstElement *sound = m_stop ? nullptr : gst_element_factory_make("pulsesink", nullptr);
+    if (sound) {
+        gst_object_ref_sink(sound);
+        if (gst_element_set_state(sound, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
+            m_sound = sound;
+        } else {
+            gst_element_set_state(sound, GST_STATE_NULL);
+            gst_object_unref(sound);
+        }
+    }
+    make({"souphttpsrc", "typefind", "qtdemux", "multiqueue", "queue2", "h264parse", "avdec_h264", "aacparse", "avdec_aac",
+          "dashdemux"});
+    if (GstPlugin *typefinders = m_stop ? nullptr : gst_plugin_load_by_name("typefindfunctions"))
+        gst_object_unref(typefinders);
+}
+
+void MediaWarmup::make(std::initializer_list<const char *> names)
+{
+    for (const char *name : names) {
+        if (m_stop)
+            return;
+        if (GstElement *element = gst_element_factory_make(name, nullptr))
+            gst_object_unref(gst_object_ref_sink(element));
+    }
+}
+
+} // namespace vireo
