@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vireoapp.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QTimer>
@@ -9,6 +10,12 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace vireo {
+namespace {
+
+// How long a window opened with a link waits for the link's stream to begin loading.
+constexpr auto HeadStart = 150ms;
+
+} // namespace
 
 VireoApp::VireoApp(const PlayerModel::Timing &timing)
     : m_timing(timing)
@@ -34,7 +41,11 @@ VireoApp::~VireoApp()
 
 QQuickWindow *VireoApp::newWindow()
 {
-    auto model = PlayerModel::create(m_timing);
+    return makeWindow(PlayerModel::create(m_timing));
+}
+
+QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
+{
     QQmlEngine::setObjectOwnership(model.get(), QQmlEngine::CppOwnership);
     QQmlComponent component(&m_engine, QUrl(u"qrc:/qt/qml/Vireo/Main.qml"_s), QQmlComponent::PreferSynchronous);
     if (!component.isReady()) {
@@ -62,14 +73,22 @@ QQuickWindow *VireoApp::newWindow()
 
 QQuickWindow *VireoApp::open(const QString &link)
 {
-    QQuickWindow *window = newWindow();
-    if (!window)
-        return nullptr;
+    auto model = PlayerModel::create(m_timing);
     if (!link.isEmpty()) {
-        PlayerModel *model = m_windows.back().model.get();
         model->setUrlText(link);
         model->play();
+        // The request goes first: once its stream loads, on threads of its own, the window loads
+        // here. A slow instance holds the window up for a moment at most.
+        QEventLoop loop;
+        connect(model.get(), &PlayerModel::loadingStream, &loop, &QEventLoop::quit);
+        connect(model.get(), &PlayerModel::loadingChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(HeadStart, &loop, &QEventLoop::quit);
+        if (model->loading())
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    QQuickWindow *window = makeWindow(std::move(model));
+    if (!window)
+        return nullptr;
     window->raise();
     window->requestActivate();
     return window;

@@ -45,6 +45,7 @@ private Q_SLOTS:
     void windowClosed();
 
 private:
+    QQuickWindow *makeWindow(std::shared_ptr<PlayerModel> model);
     void quitWhenQuiet(int attempts = 50);
 
     struct Window {

@@ -189,6 +189,7 @@ QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, Ca
 
     SourcePipeline pipeline(id, self->m_timing.readiness, task, Settings::instance().maxHeight());
     connect(&pipeline, &SourcePipeline::statusChanged, self.get(), &PlayerModel::setStatus);
+    connect(&pipeline, &SourcePipeline::loadingStream, self.get(), &PlayerModel::loadingStream);
     connect(&pipeline, &SourcePipeline::answered, self.get(), [model = self.get()](const VideoInfo &info) {
         // The first answer that names them wins, whether or not its stream plays.
         if (!model->m_title && info.title)

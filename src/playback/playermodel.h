@@ -144,6 +144,8 @@ Q_SIGNALS:
     void preferredInstanceChanged();
     void resumedAtChanged();
     void startTimeChanged();
+    // A stream has begun loading for the running request.
+    void loadingStream();
 
 private:
     explicit PlayerModel(const Timing &timing);

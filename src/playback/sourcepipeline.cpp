@@ -99,6 +99,7 @@ QCoro::Task<std::shared_ptr<MediaPlayer>> SourcePipeline::candidate(QUrl stream,
 {
     // A player given up on falls silent as it goes (MediaPlayer::retire), ready or not.
     auto player = MediaPlayer::create(stream);
+    Q_EMIT loadingStream();
     if (keep)
         keep->setParent(player.get());
     if (!co_await waitUntilReady(player, m_readiness, m_cancel))

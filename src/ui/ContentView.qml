@@ -140,7 +140,8 @@ Pane {
             // Both player layers are loaded by URL: their modules (Qt Multimedia's, WebEngine's) load
             // when first needed, not before the window shows. Making the video surface holds up the
             // event loop for a moment (its output sets up graphics for the media framework), so it is
-            // made once the window is on screen, before any request, and kept for every video.
+            // made once the window is on screen, before any request, and kept for every video; a
+            // window that opens with a video on its way makes it at once, as it shows the video next.
             Loader {
                 id: videoLoader
                 anchors.fill: parent
@@ -149,13 +150,16 @@ Pane {
                 // An accepted video takes the keyboard, so its keys work at once.
                 onVisibleChanged: if (visible && item) item.forceActiveFocus()
                 onLoaded: if (visible) item.forceActiveFocus()
+                function make(now: bool) {
+                    asynchronous = !now
+                    setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })
+                }
+                Component.onCompleted: if (root.model.loading) make(true)
             }
             Connections {
                 target: root.Window.window
                 enabled: videoLoader.status === Loader.Null
-                function onShownChanged() {
-                    videoLoader.setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })
-                }
+                function onShownChanged() { videoLoader.make(false) }
             }
             Connections {
                 target: videoLoader.item
