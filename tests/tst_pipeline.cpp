@@ -49,6 +49,7 @@ private Q_SLOTS:
     void supersede();
     void oneCandidateAtATime();
     void readyThenCalledOff();
+    void pictureWhenReady();
     void startPosition();
     void quality_data();
     void quality();
@@ -346,6 +347,17 @@ void TestPipeline::readyThenCalledOff()
     connect(player.get(), &MediaPlayer::statusChanged, cancel.get(), &Cancellation::cancel);
     QVERIFY(!QCoro::waitFor(ready));
     QCOMPARE(player->status(), MediaPlayer::ItemStatus::ReadyToPlay);
+}
+
+void TestPipeline::pictureWhenReady()
+{
+    // A ready player shows its first picture without playing, so the picture does not wait for play().
+    const auto player = MediaPlayer::create(m_server.url(u"/clip.mp4"_s));
+    QVERIFY(QCoro::waitFor(waitUntilReady(player, test::Patience, nullptr)));
+    QVideoSink view;
+    player->showOn(&view);
+    TRY_VERIFY(view.videoFrame().isValid());
+    QVERIFY(!player->playing());
 }
 
 void TestPipeline::startPosition()
