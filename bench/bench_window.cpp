@@ -110,10 +110,13 @@ void measure(const char *scenario, Action action, std::chrono::milliseconds sett
 struct Stage {
     test::TestServer server;
     test::Home home;
+    MediaWarmup warmup;
     VireoApp windows{PlayerModel::Timing{2s, 12s, QUrl(test::refused())}};
 
     Stage()
     {
+        // As the executable does when it starts without a link.
+        QObject::connect(&windows, &VireoApp::surfaceMade, [this] { warmup.start(); });
         server.answer(u"clip"_s, u"/clip.mp4"_s);
         server.answer(u"silent"_s, u"/silent.mp4"_s);
         server.answer(u"missing"_s, u"/missing.mp4"_s);
@@ -217,7 +220,6 @@ int main(int argc, char *argv[])
     // The product's own start-up, as in main.cpp.
     VireoApp::prepare();
     QGuiApplication app(argc, argv);
-    const MediaWarmup warmup;
     if (mode == "stalls")
         return stalls();
     if (mode == "quit")

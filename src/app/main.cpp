@@ -44,13 +44,18 @@ int main(int argc, char *argv[])
 
     vireo::VireoApp::prepare();
     QGuiApplication app(argc, argv);
-    // While the window loads, on the other core.
-    const vireo::MediaWarmup warmup;
     QGuiApplication::setDesktopFileName(u"org.vireo.Vireo"_s);
+    vireo::MediaWarmup warmup;
     vireo::VireoApp windows;
     vireo::Session session(windows);
     if (!session.start(link))
         return 0;
+    // On the other core: with a link, while its window loads; else once the window is up, while
+    // nothing else on the main thread loads libraries or uses GStreamer.
+    if (link.isEmpty())
+        QObject::connect(&windows, &vireo::VireoApp::surfaceMade, &windows, [&warmup] { warmup.start(); });
+    else
+        warmup.start();
     if (!windows.open(link))
         return 1;
     return app.exec();

@@ -63,6 +63,7 @@ QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
     // Signals declared in QML are reached by name.
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(newWindow()));
     connect(window, SIGNAL(windowClosed()), this, SLOT(windowClosed()));
+    connect(window, SIGNAL(surfaceMade()), this, SIGNAL(surfaceMade()));
     // Its first frame is on screen (frameSwapped comes from the render thread; this runs on ours):
     // the window may now make what it needs later.
     connect(window, &QQuickWindow::frameSwapped, window, [window] { window->setProperty("shown", true); },

@@ -5,15 +5,17 @@
 
 namespace vireo {
 
-MediaWarmup::MediaWarmup()
-    : m_thread(&MediaWarmup::run, this)
+void MediaWarmup::start()
 {
+    if (!m_thread.joinable())
+        m_thread = std::thread(&MediaWarmup::run, this);
 }
 
 MediaWarmup::~MediaWarmup()
 {
     m_stop = true;
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
     if (m_sound) {
         gst_element_set_state(m_sound, GST_STATE_NULL);
         gst_object_unref(m_sound);

@@ -9,6 +9,8 @@ Pane {
     id: root
 
     required property PlayerModel model
+    // The video surface exists: the media framework's setup on this thread is done.
+    signal surfaceMade()
     readonly property bool fullScreen: Window.window !== null && Window.window.visibility === Window.FullScreen
 
     function setFullScreen(on: bool) {
@@ -149,7 +151,11 @@ Pane {
                 visible: root.model.modeKind === PlayerModel.Native
                 // An accepted video takes the keyboard, so its keys work at once.
                 onVisibleChanged: if (visible && item) item.forceActiveFocus()
-                onLoaded: if (visible) item.forceActiveFocus()
+                onLoaded: {
+                    root.surfaceMade()
+                    if (visible)
+                        item.forceActiveFocus()
+                }
                 function make(now: bool) {
                     asynchronous = !now
                     setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })

@@ -10,6 +10,7 @@ ApplicationWindow {
     property bool shown: false // set once the first frame is on screen
     signal newWindowRequested()
     signal windowClosed()
+    signal surfaceMade()
 
     title: model.hasTitle ? qsTr("%1 — Vireo").arg(model.title) : qsTr("Vireo")
     width: 960
@@ -32,5 +33,6 @@ ApplicationWindow {
         anchors.fill: parent
         focus: true
         model: root.model
+        onSurfaceMade: root.surfaceMade()
     }
 }
