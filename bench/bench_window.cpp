@@ -110,13 +110,12 @@ void measure(const char *scenario, Action action, std::chrono::milliseconds sett
 struct Stage {
     test::TestServer server;
     test::Home home;
-    MediaWarmup warmup;
     VireoApp windows{PlayerModel::Timing{2s, 12s, QUrl(test::refused())}};
 
-    Stage()
+    explicit Stage(MediaWarmup &warmup)
     {
         // As the executable does when it starts without a link.
-        QObject::connect(&windows, &VireoApp::surfaceMade, [this] { warmup.start(); });
+        QObject::connect(&windows, &VireoApp::windowShown, [&warmup] { warmup.start(); });
         server.answer(u"clip"_s, u"/clip.mp4"_s);
         server.answer(u"silent"_s, u"/silent.mp4"_s);
         server.answer(u"missing"_s, u"/missing.mp4"_s);
@@ -146,9 +145,9 @@ struct Stage {
     }
 };
 
-int stalls()
+int stalls(MediaWarmup &warmup)
 {
-    Stage stage;
+    Stage stage(warmup);
     QQuickWindow *first = nullptr;
     measure("first-second", [&] { first = stage.window({u"clip"_s}); }, 1000ms);
     PlayerModel *model = Stage::model(first);
@@ -178,9 +177,9 @@ int stalls()
     return 0;
 }
 
-int quit()
+int quit(MediaWarmup &warmup)
 {
-    auto *stage = new Stage; // lives until the end of main(), as the product's windows do
+    auto *stage = new Stage(warmup); // lives until the end of main(), as the product's windows do
     Stage::play(Stage::model(stage->window({u"clip"_s})));
     Stage::play(Stage::model(stage->window({u"clip"_s})));
     Probe probe;
@@ -218,13 +217,15 @@ int main(int argc, char *argv[])
         return 2;
     }
     // The product's own start-up, as in main.cpp.
+    MediaWarmup warmup;
     VireoApp::prepare();
     QGuiApplication app(argc, argv);
     if (mode == "stalls")
-        return stalls();
+        return stalls(warmup);
     if (mode == "quit")
-        return quit();
+        return quit(warmup);
     VireoApp windows;
+    QObject::connect(&windows, &VireoApp::windowShown, [&warmup] { warmup.start(); });
     reportFirstFrame(windows.newWindow());
     return app.exec();
 }

@@ -151,6 +151,8 @@ void TestWindow::nativePlayback()
     QVERIFY(!shown("progressOverlay"));
     const QQuickItem *area = find("playerArea");
     TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
+    // The picture came without GStreamer being handed the window's graphics.
+    QCOMPARE(find("videoOutput")->property("videoSink").value<QVideoSink *>()->rhi(), nullptr);
     QCOMPARE(m_server.requests(u"/x"_s), 0); // the title was shown as plain text
     QCOMPARE(m_window->title(), text("titleText") + u" — Vireo"_s);
 

@@ -42,18 +42,19 @@ int main(int argc, char *argv[])
     }
     const QString link = parser.positionalArguments().value(0);
 
+    // The plugin registry loads beside the application object.
+    vireo::MediaWarmup warmup;
     vireo::VireoApp::prepare();
     QGuiApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(u"org.vireo.Vireo"_s);
-    vireo::MediaWarmup warmup;
     vireo::VireoApp windows;
     vireo::Session session(windows);
     if (!session.start(link))
         return 0;
-    // On the other core: with a link, while its window loads; else once the window is up, while
-    // nothing else on the main thread loads libraries or uses GStreamer.
+    // On the other core: with a link, while its window loads; else once the window is on screen,
+    // while nothing else on the main thread loads libraries or uses GStreamer.
     if (link.isEmpty())
-        QObject::connect(&windows, &vireo::VireoApp::surfaceMade, &windows, [&warmup] { warmup.start(); });
+        QObject::connect(&windows, &vireo::VireoApp::windowShown, &windows, [&warmup] { warmup.start(); });
     else
         warmup.start();
     if (!windows.open(link))

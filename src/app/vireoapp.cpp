@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "vireoapp.h"
 
+#include "playback/mediawarmup.h"
+
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QQmlComponent>
+#include <QQuickItem>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -47,6 +50,8 @@ QQuickWindow *VireoApp::newWindow()
 QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
 {
     QQmlEngine::setObjectOwnership(model.get(), QQmlEngine::CppOwnership);
+    // The window's video surface loads Qt's media layer.
+    MediaWarmup::initialise();
     QQmlComponent component(&m_engine, QUrl(u"qrc:/qt/qml/Vireo/Main.qml"_s), QQmlComponent::PreferSynchronous);
     if (!component.isReady()) {
         qWarning().noquote() << component.errorString();
@@ -58,16 +63,20 @@ QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
         qWarning().noquote() << component.errorString();
         return nullptr;
     }
+    // The video surface hands GStreamer the window's graphics when they are ready, and GStreamer
+    // makes a graphics context of its own for it, ~100 ms of work with software rendering, with this
+    // thread or the window's first frame waiting for it. Its frames come from each player's own sink,
+    // in memory, so it has no use for them; the surface is made with the window, before its graphics
+    // exist, so that this is the only moment it would be handed them.
+    if (auto *output = window->findChild<QQuickItem *>(u"videoOutput"_s))
+        disconnect(window, &QQuickWindow::sceneGraphInitialized, output, nullptr);
     PlayerModel *opened = model.get();
     m_windows.push_back({window, std::move(model)});
     // Signals declared in QML are reached by name.
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(newWindow()));
     connect(window, SIGNAL(windowClosed()), this, SLOT(windowClosed()));
-    connect(window, SIGNAL(surfaceMade()), this, SIGNAL(surfaceMade()));
-    // Its first frame is on screen (frameSwapped comes from the render thread; this runs on ours):
-    // the window may now make what it needs later.
-    connect(window, &QQuickWindow::frameSwapped, window, [window] { window->setProperty("shown", true); },
-            Qt::SingleShotConnection);
+    // Its first frame is on screen (frameSwapped comes from the render thread; this runs on ours).
+    connect(window, &QQuickWindow::frameSwapped, this, &VireoApp::windowShown, Qt::SingleShotConnection);
     Q_EMIT windowOpened(window, opened);
     return window;
 }

@@ -40,8 +40,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     void windowOpened(QQuickWindow *window, vireo::PlayerModel *model);
     void windowClosing(vireo::PlayerModel *model);
-    // A window has made its video surface, and with it Qt's media framework on the main thread.
-    void surfaceMade();
+    // A window's first frame is on screen.
+    void windowShown();
 
 private Q_SLOTS:
     void windowClosed();

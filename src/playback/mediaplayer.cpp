@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "mediaplayer.h"
 
+#include "mediawarmup.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <QVideoFrame>
@@ -27,6 +29,7 @@ int MediaPlayer::liveCount()
 
 std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url)
 {
+    MediaWarmup::initialise();
     return {new MediaPlayer(url), [](MediaPlayer *p) { p->retire(); }};
 }
 

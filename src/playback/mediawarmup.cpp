@@ -2,8 +2,27 @@
 #include "mediawarmup.h"
 
 #include <gst/gst.h>
+#include <mutex>
 
 namespace vireo {
+
+MediaWarmup::MediaWarmup()
+    : m_registry(&MediaWarmup::initialise)
+{
+}
+
+void MediaWarmup::initialise()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gst_init(nullptr, nullptr);
+        // A monitor starts only the providers ranked above none.
+        GList *providers = gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_DEVICE_PROVIDER_FACTORY);
+        for (GList *p = providers; p; p = p->next)
+            gst_plugin_feature_set_rank(GST_PLUGIN_FEATURE(p->data), GST_RANK_NONE);
+        gst_plugin_feature_list_free(providers);
+    });
+}
 
 void MediaWarmup::start()
 {
@@ -14,6 +33,7 @@ void MediaWarmup::start()
 MediaWarmup::~MediaWarmup()
 {
     m_stop = true;
+    m_registry.join();
     if (m_thread.joinable())
         m_thread.join();
     if (m_sound) {
@@ -24,8 +44,7 @@ MediaWarmup::~MediaWarmup()
 
 void MediaWarmup::run()
 {
-    // Thread-safe, and once per process: the player's own call finds it done.
-    gst_init(nullptr, nullptr);
+    initialise();
     // What Qt's player is built of on the main thread first, and the sound server connection its
     // audio output opens there; then what a progressive or DASH stream plays through, on GStreamer's
     // own threads. Each element made loads its library and readies its class.

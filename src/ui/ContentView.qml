@@ -9,8 +9,6 @@ Pane {
     id: root
 
     required property PlayerModel model
-    // The video surface exists: the media framework's setup on this thread is done.
-    signal surfaceMade()
     readonly property bool fullScreen: Window.window !== null && Window.window.visibility === Window.FullScreen
 
     function setFullScreen(on: bool) {
@@ -139,41 +137,19 @@ Pane {
             color: "black"
             clip: true
 
-            // Both player layers are loaded by URL: their modules (Qt Multimedia's, WebEngine's) load
-            // when first needed, not before the window shows. Making the video surface holds up the
-            // event loop for a moment (its output sets up graphics for the media framework), so it is
-            // made once the window is on screen, before any request, and kept for every video; a
-            // window that opens with a video on its way makes it at once, as it shows the video next.
-            Loader {
-                id: videoLoader
+            // Made with the window and kept for every video: see VireoApp::makeWindow.
+            VideoSurface {
                 anchors.fill: parent
-                asynchronous: true
                 visible: root.model.modeKind === PlayerModel.Native
+                model: root.model
+                fullScreen: root.fullScreen
                 // An accepted video takes the keyboard, so its keys work at once.
-                onVisibleChanged: if (visible && item) item.forceActiveFocus()
-                onLoaded: {
-                    root.surfaceMade()
-                    if (visible)
-                        item.forceActiveFocus()
-                }
-                function make(now: bool) {
-                    asynchronous = !now
-                    setSource("VideoSurface.qml", { model: root.model, fullScreen: Qt.binding(() => root.fullScreen) })
-                }
-                Component.onCompleted: if (root.model.loading) make(true)
-            }
-            Connections {
-                target: root.Window.window
-                enabled: videoLoader.status === Loader.Null
-                function onShownChanged() { videoLoader.make(false) }
-            }
-            Connections {
-                target: videoLoader.item
-                ignoreUnknownSignals: true
-                function onFullScreenToggled() { root.setFullScreen(!root.fullScreen) }
-                function onFullScreenLeft() { root.setFullScreen(false) }
+                onVisibleChanged: if (visible) forceActiveFocus()
+                onFullScreenToggled: root.setFullScreen(!root.fullScreen)
+                onFullScreenLeft: root.setFullScreen(false)
             }
 
+            // The embed's module (WebEngine's) loads when first needed, not before the window shows.
             Loader {
                 id: embedLoader
                 objectName: "embedLoader"

@@ -7,10 +7,8 @@ ApplicationWindow {
     id: root
 
     required property PlayerModel model
-    property bool shown: false // set once the first frame is on screen
     signal newWindowRequested()
     signal windowClosed()
-    signal surfaceMade()
 
     title: model.hasTitle ? qsTr("%1 — Vireo").arg(model.title) : qsTr("Vireo")
     width: 960
@@ -33,6 +31,5 @@ ApplicationWindow {
         anchors.fill: parent
         focus: true
         model: root.model
-        onSurfaceMade: root.surfaceMade()
     }
 }
