@@ -13,13 +13,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTextStream>
+#include <QTimer>
 #include <chrono>
 #include <optional>
 
@@ -36,6 +37,15 @@ constexpr auto GiveUp = 15s;
 qint64 nowUs()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// Runs the event loop for `ms`. QTest::qWait sleeps between rounds of events, so the stand-in server,
+// which runs on this thread, would answer up to 10 ms late.
+void pause(std::chrono::milliseconds ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void say(const QString &line)
@@ -105,7 +115,7 @@ private:
         while (!done()) {
             if (timer.elapsed() > std::chrono::milliseconds(GiveUp).count())
                 return false;
-            QTest::qWait(5);
+            pause(5ms);
         }
         return true;
     }
@@ -174,7 +184,7 @@ public:
         QList<double> times;
         QLocalSocket ipc;
         std::optional<qint64> window = vireo ? xdo({u"search"_s, u"--sync"_s, u"--name"_s, u"^Vireo$"_s}) : std::nullopt;
-        QTest::qWait(2000); // past the window's first second
+        pause(2s); // past the window's first second
         if (vireo)
             xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window.value_or(0))});
         else
@@ -191,7 +201,7 @@ public:
                     break;
                 if (vireo)
                     xdo({u"key"_s, u"ctrl+l"_s, u"type"_s, link()});
-                QTest::qWait(500);
+                pause(500ms);
             }
             const qint64 t0 = stamp();
             if (vireo)
@@ -204,7 +214,7 @@ public:
                 break;
             }
             times.append(*trace(vireo ? u"vireo link"_s : u"mpv loadfile"_s, (*shown - t0) / 1000.0));
-            QTest::qWait(300);
+            pause(300ms);
         }
         end(process);
         return times;
@@ -224,7 +234,7 @@ private:
     // Nothing of the last run is on screen, and nothing of it runs.
     void settle()
     {
-        QTest::qWait(300);
+        pause(300ms);
         m_recorder.first(nowUs(), false);
     }
     static void end(QProcess &process)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mediawarmup.h"
 
+#include <gio/gio.h>
 #include <gst/gst.h>
 #include <mutex>
 
@@ -65,6 +66,10 @@ void MediaWarmup::run()
           "dashdemux"});
     if (GstPlugin *typefinders = m_stop ? nullptr : gst_plugin_load_by_name("typefindfunctions"))
         gst_object_unref(typefinders);
+    // The stream's first connection asks GIO for a proxy: its first answer loads GIO's modules and
+    // reads the system's proxy settings, some 30 ms.
+    if (!m_stop)
+        g_strfreev(g_proxy_resolver_lookup(g_proxy_resolver_get_default(), "http://127.0.0.1/", nullptr, nullptr));
 }
 
 void MediaWarmup::make(std::initializer_list<const char *> names)
