@@ -114,7 +114,7 @@ struct Stage {
 
     explicit Stage(MediaWarmup &warmup)
     {
-        // As the executable does when it starts without a link.
+        // As the executable does.
         QObject::connect(&windows, &VireoApp::windowShown, [&warmup] { warmup.start(); });
         server.answer(u"clip"_s, u"/clip.mp4"_s);
         server.answer(u"silent"_s, u"/silent.mp4"_s);

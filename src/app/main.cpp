@@ -51,12 +51,9 @@ int main(int argc, char *argv[])
     vireo::Session session(windows);
     if (!session.start(link))
         return 0;
-    // On the other core: with a link, while its window loads; else once the window is on screen,
-    // while nothing else on the main thread loads libraries or uses GStreamer.
-    if (link.isEmpty())
-        QObject::connect(&windows, &vireo::VireoApp::windowShown, &windows, [&warmup] { warmup.start(); });
-    else
-        warmup.start();
+    // On the other core once the window is on screen: before, the main thread and a link's stream
+    // need both cores and the same locks.
+    QObject::connect(&windows, &vireo::VireoApp::windowShown, &windows, [&warmup] { warmup.start(); });
     if (!windows.open(link))
         return 1;
     return app.exec();
