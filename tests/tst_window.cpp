@@ -178,6 +178,12 @@ void TestWindow::nativePlayback()
     QTest::keyClick(m_window, Qt::Key_Return);
     QVERIFY(shown("errorText") && text("errorText") == PlayerModel::invalidLinkMessage() && text("statusText") == u"Ready"_s);
     QVERIFY(!shown("titleText") && !shown("channelText") && m_window->title() == u"Vireo"_s);
+
+    // Nor is it handed them when the window lets them go.
+    const auto *sink = find("videoOutput")->property("videoSink").value<QVideoSink *>();
+    m_window->setPersistentSceneGraph(false);
+    m_window->close();
+    QCOMPARE(sink->rhi(), nullptr);
 }
 
 void TestWindow::startWithLink()

@@ -63,13 +63,15 @@ QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
         qWarning().noquote() << component.errorString();
         return nullptr;
     }
-    // The video surface hands GStreamer the window's graphics when they are ready, and GStreamer
-    // makes a graphics context of its own for it, ~100 ms of work with software rendering, with this
-    // thread or the window's first frame waiting for it. Its frames come from each player's own sink,
-    // in memory, so it has no use for them; the surface is made with the window, before its graphics
-    // exist, so that this is the only moment it would be handed them.
-    if (auto *output = window->findChild<QQuickItem *>(u"videoOutput"_s))
+    // The video surface hands GStreamer the window's graphics whenever they come or go while it is
+    // in the window, and GStreamer makes a graphics context of its own for them: ~100 ms of work
+    // under software rendering, with this thread or the window's frame waiting. Its frames come from
+    // each player's own sink, in memory, so it has no use for them. So the surface is made with the
+    // window, before its graphics exist, and is not told when they come or go.
+    if (auto *output = window->findChild<QQuickItem *>(u"videoOutput"_s)) {
         disconnect(window, &QQuickWindow::sceneGraphInitialized, output, nullptr);
+        disconnect(window, &QQuickWindow::sceneGraphInvalidated, output, nullptr);
+    }
     PlayerModel *opened = model.get();
     m_windows.push_back({window, std::move(model)});
     // Signals declared in QML are reached by name.
