@@ -67,9 +67,14 @@ void MediaWarmup::run()
     if (GstPlugin *typefinders = m_stop ? nullptr : gst_plugin_load_by_name("typefindfunctions"))
         gst_object_unref(typefinders);
     // The stream's first connection asks GIO for a proxy: its first answer loads GIO's modules and
-    // reads the system's proxy settings, some 30 ms.
+    // reads the system's proxy settings, some 30 ms. Asked on GIO's own threads, so that a slow
+    // answer (a proxy script to fetch) never holds up quitting.
     if (!m_stop)
-        g_strfreev(g_proxy_resolver_lookup(g_proxy_resolver_get_default(), "http://127.0.0.1/", nullptr, nullptr));
+        g_proxy_resolver_lookup_async(g_proxy_resolver_get_default(), "http://127.0.0.1/", nullptr,
+                                      [](GObject *resolver, GAsyncResult *result, gpointer) {
+                                          g_strfreev(g_proxy_resolver_lookup_finish(G_PROXY_RESOLVER(resolver), result, nullptr));
+                                      },
+                                      nullptr);
 }
 
 void MediaWarmup::make(std::initializer_list<const char *> names)
