@@ -188,8 +188,8 @@ void TestWindow::nativePlayback()
 
 void TestWindow::startWithLink()
 {
-    // A link given at start can be accepted before the window has made its video surface: a surface
-    // made for a video that already plays shows it all the same.
+    // A window opened with a link makes its video surface while that video loads, and it may already
+    // play: a surface made for a video that already plays shows it all the same.
     m_server.answer(u"one"_s, u"/clip.mp4"_s);
     show(u"youtu.be/"_s + test::Id);
     m_model->play();
