@@ -182,7 +182,7 @@ void TestWindow::nativePlayback()
     // Nor is it handed them when the window lets them go.
     const auto *sink = find("videoOutput")->property("videoSink").value<QVideoSink *>();
     m_window->setPersistentSceneGraph(false);
-    m_window->close();
+    m_window->hide();
     QCOMPARE(sink->rhi(), nullptr);
 }
 
