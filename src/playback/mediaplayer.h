@@ -29,8 +29,8 @@ public:
     Q_ENUM(ItemStatus)
 
     // Starts loading at once, paused, so that the first picture is on its sink by the time it is
-    // ready. Dropping the last reference retires the player: it falls silent at once
-    // and is torn down a moment later, from the event loop, so it may be dropped from its own signals.
+    // ready. Dropping the last reference retires the player: it falls silent at once and is torn
+    // down a moment later, from the event loop, so it may be dropped from its own signals.
     static std::shared_ptr<MediaPlayer> create(const QUrl &url);
     ~MediaPlayer() override;
 
