@@ -8,6 +8,11 @@
 //       closing a playing window, dropping a candidate after its time-out or after an error.
 //   bench_window quit : two windows play and both are closed; prints the longest stall until the
 //       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
+//   bench_window bare [URL] : the floor of this toolkit, a window titled "Bare" with Qt's own player
+//       and video output and a link field (Return plays what it holds; Ctrl+L selects it), with the
+//       product's graphics set-up; plays URL at once when given.
+//   bench_window floor : the stalls of such a window: its first second, a first request, and closing
+//       (and deleting) it after it played while a second one stays, "stall floor-<moment> <ms>".
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/mediawarmup.h"
 #include "playback/playermodel.h"
@@ -177,6 +182,63 @@ int stalls(MediaWarmup &warmup)
     return 0;
 }
 
+constexpr char BarePlayer[] = R"(
+import QtQuick
+import QtQuick.Controls
+import QtMultimedia
+ApplicationWindow {
+    property string link
+    readonly property alias player: player
+    title: "Bare"
+    width: 960
+    height: 640
+    visible: true
+    MediaPlayer {
+        id: player
+        audioOutput: AudioOutput {}
+        videoOutput: video
+    }
+    VideoOutput { id: video; anchors.fill: parent; visible: player.source != "" }
+    TextField {
+        id: field
+        width: parent.width
+        focus: true
+        text: link
+        onAccepted: {
+            player.source = text.startsWith("http") ? text : ""
+            player.play()
+        }
+    }
+    Shortcut { sequence: "Ctrl+L"; onActivated: field.selectAll() }
+    Component.onCompleted: if (link) field.accepted()
+}
+)";
+
+QQuickWindow *bareWindow(QQmlApplicationEngine &engine, const QString &link = {})
+{
+    engine.setInitialProperties({{u"link"_s, link}});
+    engine.loadData(BarePlayer);
+    return qobject_cast<QQuickWindow *>(engine.rootObjects().constLast());
+}
+
+int floorStalls()
+{
+    test::TestServer server;
+    QQmlApplicationEngine engine;
+    QQuickWindow *first = nullptr;
+    measure("floor-first-second", [&] { first = bareWindow(engine); }, 1000ms);
+    auto *player = first->property("player").value<QObject *>();
+    measure("floor-request", [&] {
+        player->setProperty("source", server.url(u"/clip.mp4"_s));
+        QMetaObject::invokeMethod(player, "play");
+        await([&] { return player->property("playbackState").toInt() == 1 && player->property("position").toLongLong() > 0; });
+    });
+    bareWindow(engine);
+    QTest::qWait(1000);
+    measure("floor-close-window", [&] { first->close(); first->deleteLater(); });
+    return 0;
+}
+
 int quit(MediaWarmup &warmup)
 {
     auto *stage = new Stage(warmup); // lives until the end of main(), as the product's windows do
@@ -212,8 +274,17 @@ int main(int argc, char *argv[])
         reportFirstFrame(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)));
         return app.exec();
     }
+    if (mode == "bare" || mode == "floor") {
+        VireoApp::prepare();
+        QGuiApplication app(argc, argv);
+        if (mode == "floor")
+            return floorStalls();
+        QQmlApplicationEngine engine;
+        bareWindow(engine, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+        return app.exec();
+    }
     if (mode != "vireo" && mode != "stalls" && mode != "quit") {
-        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit\n";
+        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|bare [URL]|floor\n";
         return 2;
     }
     // The product's own start-up, as in main.cpp.
