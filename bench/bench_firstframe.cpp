@@ -225,7 +225,8 @@ public:
                 say(u"  (no picture after %1 s; the screen's saturation was %2)"_s.arg(GiveUp.count()).arg(m_recorder.lastSaturation()));
                 break;
             }
-            times.append(*trace(u"link"_s, (*shown - t0) / 1000.0));
+            const QString what = player == Player::Vireo ? u"vireo link"_s : player == Player::Bare ? u"bare link"_s : u"mpv loadfile"_s;
+            times.append(*trace(what, (*shown - t0) / 1000.0));
             pause(300ms);
         }
         end(process);
