@@ -32,11 +32,21 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 ma
         network()->get(request));
 
     auto *r = reply.get();
-    QObject::connect(r, &QNetworkReply::downloadProgress, r, [r, maxBytes](qint64 received, qint64 total) {
-        if (received > maxBytes || total > maxBytes) {
-            r->setProperty("tooLarge", true);
-            r->abort();
-        }
+    // Qt's HTTP thread reads ahead into the reply's buffer on its own; bounding that buffer makes
+    // it stop reading until this side has taken the body in, so no more than the cap is ever held.
+    r->setReadBufferSize(std::min<qint64>(maxBytes + 1, 64 * 1024));
+    const auto refuse = [r] {
+        r->setProperty("tooLarge", true);
+        r->abort();
+    };
+    QObject::connect(r, &QNetworkReply::metaDataChanged, r, [r, maxBytes, refuse] {
+        if (r->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
+            refuse();
+    });
+    QObject::connect(r, &QNetworkReply::readyRead, r, [r, maxBytes, refuse, &body = response.body] {
+        if (body.size() + r->bytesAvailable() > maxBytes)
+            return refuse();
+        body += r->readAll();
     });
     if (cancel)
         QObject::connect(cancel.get(), &Cancellation::cancelled, r, &QNetworkReply::abort);
@@ -44,6 +54,8 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 ma
     QTimer::singleShot(timeout, r, &QNetworkReply::abort);
 
     co_await reply.get();
+    // The body lives in this frame, which ends before the reply is deleted.
+    QObject::disconnect(r, &QNetworkReply::readyRead, r, nullptr);
 
     const bool tooLarge = r->property("tooLarge").toBool();
     response.status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -58,7 +70,9 @@ QCoro::Task<Response> get(QUrl url, std::chrono::milliseconds timeout, qint64 ma
         : statusError                  ? QNetworkReply::NoError
                                        : error;
     if (response.error == QNetworkReply::NoError)
-        response.body = r->readAll();
+        response.body += r->readAll();
+    else
+        response.body.clear();
     co_return response;
 }
 

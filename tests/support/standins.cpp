@@ -120,6 +120,17 @@ void TestServer::respond(QTcpSocket *socket, const Route &route)
     const bool ranged = range >= 0 && route.status == 200 && bounds.value(0).toLongLong() < size;
     const qint64 from = ranged ? bounds.value(0).toLongLong() : 0;
     const qint64 to = ranged && !bounds.value(1).isEmpty() ? std::min(bounds.value(1).toLongLong(), size - 1) : size - 1;
+    if (route.behaviour == Behaviour::Chunked) {
+        socket->write("HTTP/1.1 " + QByteArray::number(route.status) + " X\r\nContent-Type: " + route.type
+                      + "\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
+        for (qsizetype at = 0; at < route.body.size(); at += 65536) {
+            const QByteArray chunk = route.body.mid(at, 65536);
+            socket->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");
+        }
+        socket->write("0\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     socket->write("HTTP/1.1 " + (ranged ? "206 X\r\nContent-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/' + QByteArray::number(size)
                                         : QByteArray::number(route.status) + " X")
                   + "\r\nContent-Type: " + route.type + "\r\nContent-Length: " + QByteArray::number(to - from + 1)

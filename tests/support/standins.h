@@ -29,8 +29,8 @@ inline constexpr std::chrono::milliseconds Patience{20000};
 class TestServer
 {
 public:
-    // Drip: one byte a second. Held: nothing until release().
-    enum class Behaviour { Answer, Drip, Held };
+    // Drip: one byte a second. Held: nothing until release(). Chunked: chunked, with no length.
+    enum class Behaviour { Answer, Drip, Held, Chunked };
     struct Route {
         int status = 200;
         QByteArray body;
