@@ -14,9 +14,9 @@
 //   bench_window floor : the stalls of such a window: its first second, a first request, and closing
 //       (and deleting) it after it played while a second one stays, "stall floor-<moment> <ms>".
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
-#include "playback/mediawarmup.h"
 #include "playback/playermodel.h"
 #include "standins.h"
+#include "startup.h"
 #include "vireoapp.h"
 
 #include <QDateTime>
@@ -117,10 +117,9 @@ struct Stage {
     test::Home home;
     VireoApp windows{PlayerModel::Timing{2s, 12s, QUrl(test::refused())}};
 
-    explicit Stage(MediaWarmup &warmup)
+    explicit Stage(Startup &startup)
     {
-        // As the executable does.
-        QObject::connect(&windows, &VireoApp::windowShown, [&warmup] { warmup.start(); });
+        startup.warmUpAfter(windows);
         server.answer(u"clip"_s, u"/clip.mp4"_s);
         server.answer(u"silent"_s, u"/silent.mp4"_s);
         server.answer(u"missing"_s, u"/missing.mp4"_s);
@@ -150,9 +149,9 @@ struct Stage {
     }
 };
 
-int stalls(MediaWarmup &warmup)
+int stalls(Startup &startup)
 {
-    Stage stage(warmup);
+    Stage stage(startup);
     QQuickWindow *first = nullptr;
     measure("first-second", [&] { first = stage.window({u"clip"_s}); }, 1000ms);
     PlayerModel *model = Stage::model(first);
@@ -239,9 +238,9 @@ int floorStalls()
     return 0;
 }
 
-int quit(MediaWarmup &warmup)
+int quit(Startup &startup)
 {
-    auto *stage = new Stage(warmup); // lives until the end of main(), as the product's windows do
+    auto *stage = new Stage(startup); // lives until the end of main(), as the product's windows do
     Stage::play(Stage::model(stage->window({u"clip"_s})));
     Stage::play(Stage::model(stage->window({u"clip"_s})));
     Probe probe;
@@ -287,16 +286,13 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|bare [URL]|floor\n";
         return 2;
     }
-    // The product's own start-up, as in main.cpp.
-    MediaWarmup warmup;
-    VireoApp::prepare();
-    QGuiApplication app(argc, argv);
+    Startup startup(argc, argv);
     if (mode == "stalls")
-        return stalls(warmup);
+        return stalls(startup);
     if (mode == "quit")
-        return quit(warmup);
+        return quit(startup);
     VireoApp windows;
-    QObject::connect(&windows, &VireoApp::windowShown, [&warmup] { warmup.start(); });
+    startup.warmUpAfter(windows);
     reportFirstFrame(windows.newWindow());
-    return app.exec();
+    return QGuiApplication::exec();
 }

@@ -5,6 +5,7 @@
 #include "playback/settings.h"
 #include "links.h"
 #include "standins.h"
+#include "startup.h"
 #include "vireoapp.h"
 
 #include <QDBusConnectionInterface>
@@ -402,8 +403,7 @@ int main(int argc, char *argv[])
 {
     // The embed page's frame points at the real service; nothing here may reach it.
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1\"");
-    VireoApp::prepare();
-    QGuiApplication app(argc, argv);
+    Startup startup(argc, argv);
     QGuiApplication::setQuitOnLastWindowClosed(false);
     TestWindow test;
     return QTest::qExec(&test, argc, argv);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "session.h"
-#include "playback/mediawarmup.h"
+#include "startup.h"
 #include "vireoapp.h"
 
 #include <QCommandLineParser>
@@ -42,19 +42,19 @@ int main(int argc, char *argv[])
     }
     const QString link = parser.positionalArguments().value(0);
 
-    // The plugin registry loads beside the application object.
-    vireo::MediaWarmup warmup;
-    vireo::VireoApp::prepare();
-    QGuiApplication app(argc, argv);
+    vireo::Startup startup(argc, argv);
     QGuiApplication::setDesktopFileName(u"org.vireo.Vireo"_s);
     vireo::VireoApp windows;
     vireo::Session session(windows);
     if (!session.start(link))
         return 0;
-    // On the other core once the window is on screen: before, the main thread and a link's stream
-    // need both cores and the same locks.
-    QObject::connect(&windows, &vireo::VireoApp::windowShown, &windows, [&warmup] { warmup.start(); });
-    if (!windows.open(link))
-        return 1;
-    return app.exec();
+    startup.warmUpAfter(windows);
+    // Without its first window there is nothing to show. Queued, as the first may fail before the
+    // event loop runs.
+    QObject::connect(&windows, &vireo::VireoApp::openFailed, &windows, [&windows] {
+        if (windows.windowCount() == 0)
+            QCoreApplication::exit(1);
+    }, Qt::QueuedConnection);
+    windows.open(link);
+    return QGuiApplication::exec();
 }

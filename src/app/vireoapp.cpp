@@ -3,7 +3,6 @@
 
 #include "playback/mediawarmup.h"
 
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQuickItem>
@@ -36,6 +35,7 @@ void VireoApp::prepare()
 
 VireoApp::~VireoApp()
 {
+    dropWaiting();
     for (const Window &w : m_windows) {
         w.model->cancel();
         delete w.window;
@@ -83,27 +83,47 @@ QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
     return window;
 }
 
-QQuickWindow *VireoApp::open(const QString &link)
+void VireoApp::open(const QString &link)
 {
     auto model = PlayerModel::create(m_timing);
     if (!link.isEmpty()) {
         model->setUrlText(link);
         model->play();
-        // The request goes first: once its stream loads, on threads of its own, the window loads
-        // here. A slow instance holds the window up for a moment at most.
-        QEventLoop loop;
-        connect(model.get(), &PlayerModel::loadingStream, &loop, &QEventLoop::quit);
-        connect(model.get(), &PlayerModel::loadingChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(HeadStart, &loop, &QEventLoop::quit);
-        if (model->loading())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    if (link.isEmpty() || !model->loading()) {
+        present(std::move(model));
+        return;
+    }
+    // The request goes first: once its stream loads, on threads of its own, the window loads here.
+    // A slow instance holds the window up for a moment at most. Whichever comes first makes the
+    // window; a model no longer waiting was made or dropped already.
+    auto *headStart = new QTimer(this);
+    headStart->setSingleShot(true);
+    const auto made = [this, headStart, waiting = model.get()] {
+        headStart->deleteLater();
+        const auto it = std::find_if(m_waiting.begin(), m_waiting.end(), [&](const auto &m) { return m.get() == waiting; });
+        if (it == m_waiting.end())
+            return;
+        auto ready = std::move(*it);
+        m_waiting.erase(it);
+        present(std::move(ready));
+    };
+    connect(model.get(), &PlayerModel::loadingStream, headStart, made);
+    connect(model.get(), &PlayerModel::loadingChanged, headStart, made);
+    connect(headStart, &QTimer::timeout, headStart, made);
+    m_waiting.push_back(std::move(model));
+    headStart->start(HeadStart);
+}
+
+void VireoApp::present(std::shared_ptr<PlayerModel> model)
+{
     QQuickWindow *window = makeWindow(std::move(model));
-    if (!window)
-        return nullptr;
+    if (!window) {
+        Q_EMIT openFailed();
+        return;
+    }
     window->raise();
     window->requestActivate();
-    return window;
 }
 
 QQuickWindow *VireoApp::windowOf(const PlayerModel *model) const
@@ -114,10 +134,18 @@ QQuickWindow *VireoApp::windowOf(const PlayerModel *model) const
 
 void VireoApp::quit()
 {
+    dropWaiting();
     for (const Window &w : std::vector(m_windows))
         w.window->close();
     if (m_windows.empty())
         quitWhenQuiet();
+}
+
+void VireoApp::dropWaiting()
+{
+    // As a closed window's: emptied first, so that nothing cancelling emits makes a window.
+    for (const auto &model : std::exchange(m_waiting, {}))
+        model->cancel();
 }
 
 void VireoApp::windowClosed()

@@ -32,13 +32,16 @@ public:
 public Q_SLOTS:
     QQuickWindow *newWindow();
     // A new window that plays `link` at once, as if it had been typed and submitted; a window with
-    // the remembered link when `link` is empty.
-    QQuickWindow *open(const QString &link);
-    // Closes every window; the application ends once their players have wound down.
+    // the remembered link when `link` is empty. A link's request starts first and its window follows
+    // within moments (windowOpened), or openFailed when it cannot be made.
+    void open(const QString &link);
+    // Closes every window, and drops a link whose window has yet to come; the application ends once
+    // their players have wound down.
     void quit();
 
 Q_SIGNALS:
     void windowOpened(QQuickWindow *window, vireo::PlayerModel *model);
+    void openFailed();
     void windowClosing(vireo::PlayerModel *model);
     // A window's first frame is on screen.
     void windowShown();
@@ -48,6 +51,8 @@ private Q_SLOTS:
 
 private:
     QQuickWindow *makeWindow(std::shared_ptr<PlayerModel> model);
+    void present(std::shared_ptr<PlayerModel> model);
+    void dropWaiting();
     void quitWhenQuiet(int attempts = 50);
 
     struct Window {
@@ -58,6 +63,8 @@ private:
     const PlayerModel::Timing m_timing;
     QQmlApplicationEngine m_engine;
     std::vector<Window> m_windows;
+    // Models of opened links whose windows wait for their requests' head start.
+    std::vector<std::shared_ptr<PlayerModel>> m_waiting;
 };
 
 } // namespace vireo
