@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
 
     TestServer server;
     server.answer(u"working"_s, u"/clip.mp4"_s);
-    server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html>Just a moment...</html>", "text/html"});
+    server.challenge(u"challenge"_s);
     const std::pair<QString, QString> working{u"working"_s, server.base(u"working"_s)};
     const std::pair<QString, QString> refusing{u"refused"_s, refused()};
     const std::pair<QString, QString> challenge{u"challenge"_s, server.base(u"challenge"_s)};

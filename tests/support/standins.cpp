@@ -74,6 +74,11 @@ void TestServer::answerAdaptive(const QString &name, bool local, const QByteArra
           {200, manifest.isEmpty() ? body(u"/dash/manifest.mpd"_s) : manifest, "application/dash+xml"});
 }
 
+void TestServer::challenge(const QString &name)
+{
+    route(u"/%1/api/v1/videos/%2"_s.arg(name, Id), {200, "<html><title>Just a moment...</title>Checking your browser</html>", "text/html"});
+}
+
 void TestServer::serve(QTcpSocket *socket)
 {
     const QByteArray head = socket->property("head").toByteArray() + socket->readAll();

@@ -48,6 +48,8 @@ public:
     // The same, with the single file and the manifest of /dash as adaptive streams; `manifest`
     // stands in for the manifest when it is not empty.
     void answerAdaptive(const QString &name, bool local = false, const QByteArray &manifest = {});
+    // Instance `name` answers for Id with the HTML page of a bot check, as some instances do.
+    void challenge(const QString &name);
     [[nodiscard]] QByteArray body(const QString &path) const { return m_routes.value(path).body; }
     [[nodiscard]] int requests(const QString &path) const { return int(m_requests.count(path)); }
     // Connections asking for `path` that neither side has closed yet.

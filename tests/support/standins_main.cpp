@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     TestServer server;
-    server.route(u"/challenge/api/v1/videos/"_s + Id, {200, "<html><title>Just a moment...</title>Checking your browser</html>", "text/html"});
+    server.challenge(u"challenge"_s);
     server.answerAdaptive(u"working"_s);
     if (argc != 2 || !writeCache(QString::fromLocal8Bit(argv[1]), {{u"refused.invalid"_s, refused()}, {u"challenge.invalid"_s, server.base(u"challenge"_s)},
                                                       {u"working.invalid"_s, server.base(u"working"_s)}}))
