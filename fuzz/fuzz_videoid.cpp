@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Any text, as UTF-8 and as raw UTF-16 (lone surrogates included), yields an ID or nothing, an ID
 // is always 11 ASCII ID characters, and a start time is never negative.
-#include "sources/videoid.h"
+#include "sources/link.h"
 
 #include <QRegularExpression>
 #include <cstdint>
@@ -10,9 +10,8 @@
 static void check(const QString &text)
 {
     static const QRegularExpression id(QStringLiteral("^[A-Za-z0-9_-]{11}$"));
-    if (const auto found = vireo::VideoID::extract(text); found && !id.match(*found).hasMatch())
-        std::abort();
-    if (vireo::VideoID::startTime(text).value_or(0) < 0)
+    const auto link = vireo::Link::parse(text);
+    if (link && (!id.match(link->videoID).hasMatch() || link->start.value_or(0) < 0))
         std::abort();
 }
 

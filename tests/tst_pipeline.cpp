@@ -3,10 +3,11 @@
 // instance list from a temporary cache, real HTTP to loopback stand-in instances, real media players
 // on the generated clip, and instances that misbehave on purpose. One row per rule; the variety of
 // real-world links and answers lives in the fuzz targets' seed corpora.
+#include "playback/history.h"
 #include "playback/playermodel.h"
 #include "playback/settings.h"
 #include "sources/invidiousclient.h"
-#include "sources/videoid.h"
+#include "sources/link.h"
 #include "standins.h"
 
 #include <QSettings>
@@ -22,10 +23,20 @@ using vireo::test::TestServer;
 
 namespace {
 
-const QString Link = u"https://youtu.be/"_s + test::Id;
+const QString ShortLink = u"https://youtu.be/"_s + test::Id;
 const QString Service = u"https://www.youtube.com/watch?v="_s + test::Id;
 const QString Invalid = u"That doesn't look like a valid YouTube link. Paste a watch, youtu.be or shorts URL with an 11-character video ID."_s;
 const QString Failure = u"Couldn't play this video. Every source failed — try again or open it in your browser."_s;
+
+// An attempt that has no captions to give: what a test of the choice of track needs.
+struct NoCaptions : Attempt {
+    QString status() const override { return {}; }
+    QString origin() const override { return {}; }
+    QUrl watchPage() const override { return {}; }
+    QCoro::Task<std::optional<VideoInfo>> ask(CancelToken) override { co_return std::nullopt; }
+    QCoro::Task<QList<Stream>> streams(VideoInfo, StreamChoice, CancelToken) override { co_return {}; }
+    QCoro::Task<std::optional<QList<Cue>>> captions(QUrl, CancelToken) override { co_return std::nullopt; }
+};
 
 } // namespace
 
@@ -41,6 +52,10 @@ private Q_SLOTS:
     void answer();
     void webvtt_data();
     void webvtt();
+    void remembered_data();
+    void remembered();
+    void captionChoice_data();
+    void captionChoice();
     void init();
     void request_data();
     void request();
@@ -96,7 +111,8 @@ void TestPipeline::videoID()
 {
     QFETCH(QString, text);
     QFETCH(QString, id);
-    QCOMPARE(VideoID::extract(text).value_or(QString()), id);
+    const auto link = Link::parse(text);
+    QCOMPARE(link ? link->videoID : QString(), id);
 }
 
 void TestPipeline::startTime_data()
@@ -118,7 +134,8 @@ void TestPipeline::startTime()
 {
     QFETCH(QString, link);
     QFETCH(qint64, seconds);
-    QCOMPARE(VideoID::startTime(link).value_or(-1), seconds);
+    const auto parsed = Link::parse(link);
+    QCOMPARE(parsed ? parsed->start.value_or(-1) : -1, seconds);
 }
 
 void TestPipeline::answer_data()
@@ -152,8 +169,7 @@ void TestPipeline::answer()
         QCOMPARE(info->captions.size(), 2);
         QCOMPARE(info->captions[0].url.toString() + u' ' + info->captions[1].languageCode, u"https://inv.example/cc/en de"_s);
     } else {
-        const auto code = std::get<UrlErrorCode>(std::get<FetchError>(result).cause);
-        QCOMPARE(code == UrlErrorCode::badURL ? u"badURL"_s : u"resourceUnavailable"_s, outcome);
+        QCOMPARE(std::get<FetchError>(result) == FetchError::badURL ? u"badURL"_s : u"resourceUnavailable"_s, outcome);
     }
 }
 
@@ -182,6 +198,55 @@ void TestPipeline::webvtt()
     QCOMPARE(read ? seen.join(u'\n') : u"none"_s, cues);
 }
 
+void TestPipeline::remembered_data()
+{
+    QTest::addColumn<qint64>("left"); // ms into a 60 s video
+    QTest::addColumn<int>("videos");  // left one after the other, each there; the first is looked up
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("10 s in: not worth coming back to") << 10'000LL << 1 << false;
+    QTest::newRow("11 s in") << 11'000LL << 1 << true;
+    QTest::newRow("10 s before the end: as good as watched") << 50'000LL << 1 << false;
+    QTest::newRow("11 s before the end") << 49'000LL << 1 << true;
+    QTest::newRow("500 videos: all kept") << 30'000LL << 500 << true;
+    QTest::newRow("501 videos: the oldest forgotten") << 30'000LL << 501 << false;
+}
+
+void TestPipeline::remembered()
+{
+    QFETCH(qint64, left);
+    QFETCH(int, videos);
+    QFETCH(bool, kept);
+    const auto id = [](int n) { return QString::number(n).rightJustified(11, u'0'); };
+    for (int n = 0; n < videos; ++n)
+        History::instance().leave(id(n), left, 60'000);
+    QCOMPARE(History::instance().position(id(0)).has_value(), kept);
+    QCOMPARE(History::instance().position(id(videos - 1)), kept || videos > 1 ? std::optional(left) : std::nullopt);
+    History::instance().forget();
+}
+
+void TestPipeline::captionChoice_data()
+{
+    QTest::addColumn<QStringList>("tracks"); // "label|language"; the language preferred is "en"
+    QTest::addColumn<int>("chosen");
+    QTest::newRow("a person's track over a machine's listed first") << QStringList{u"English (auto-generated)|en"_s, u"English|en"_s} << 1;
+    QTest::newRow("the first of a person's") << QStringList{u"Français|fr"_s, u"English|en"_s, u"English (UK)|en"_s} << 1;
+    QTest::newRow("a machine's when it is all there is") << QStringList{u"Français|fr"_s, u"English (auto-generated)|en"_s} << 1;
+    QTest::newRow("none in the language") << QStringList{u"Français|fr"_s} << -1;
+}
+
+void TestPipeline::captionChoice()
+{
+    QFETCH(QStringList, tracks);
+    QFETCH(int, chosen);
+    QList<CaptionTrack> list;
+    for (const QString &track : std::as_const(tracks))
+        list.append({track.section(u'|', 0, 0), track.section(u'|', 1), QUrl(u"https://cc/"_s + track)});
+    Settings::instance().setCaptionLanguage(u"en"_s);
+    Captions captions;
+    captions.show(list, std::make_shared<NoCaptions>(), nullptr);
+    QCOMPARE(captions.chosen(), chosen);
+}
+
 void TestPipeline::init()
 {
     m_server.reset();
@@ -193,7 +258,7 @@ std::shared_ptr<PlayerModel> TestPipeline::model(std::chrono::milliseconds readi
 {
     // The directory is never needed while the cache is fresh; should it be asked, nothing answers.
     auto m = PlayerModel::create({readiness, 1200ms, QUrl(test::refused())});
-    m->setUrlText(Link);
+    m->setUrlText(ShortLink);
     m_statuses.clear();
     connect(m.get(), &PlayerModel::statusChanged, this, [this](const QString &status) { m_statuses.append(status); });
     return m;
@@ -241,7 +306,7 @@ void TestPipeline::request()
     }
     const auto m = model();
     m->play();
-    QVERIFY(m->loading() && m->browserURL().toString() == Service);
+    QVERIFY(m->loading() && m->nowPlaying()->browserURL().toString() == Service);
     const bool embedPlays = statuses.last() == u"Playing from YouTube embed"_s;
     if (embedPlays) {
         TRY_COMPARE(m->modeKind(), PlayerModel::Embed);
@@ -249,7 +314,7 @@ void TestPipeline::request()
     }
     TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
     QCOMPARE(m_statuses, statuses);
-    QCOMPARE(m->hasTitle() ? m->title() : QString(), title);
+    QCOMPARE(m->nowPlaying()->hasTitle() ? m->nowPlaying()->title() : QString(), title);
 
     if (statuses.last().isEmpty()) { // every source failed; a late report changes nothing
         QVERIFY(m->modeKind() == PlayerModel::Failed && m->error() == Failure);
@@ -258,8 +323,8 @@ void TestPipeline::request()
         QVERIFY(m->modeKind() == PlayerModel::Failed && m_statuses == statuses);
     } else if (!embedPlays) {
         const QString host = statuses.last().mid(13);
-        QCOMPARE(m->channel(), u"Channel"_s);
-        QCOMPARE(m->browserURL().toString(), m_server.base(host == u"127.0.0.1"_s ? own : host) + u"/watch?v="_s + test::Id);
+        QCOMPARE(m->nowPlaying()->channel(), u"Channel"_s);
+        QCOMPARE(m->nowPlaying()->browserURL().toString(), m_server.base(host == u"127.0.0.1"_s ? own : host) + u"/watch?v="_s + test::Id);
         TRY_COMPARE(m->player()->playbackState(), QMediaPlayer::PlayingState);
         m->setVolume(0.25); // for this video, the next ones and the next start
         QVERIFY(m->player()->volume() == 0.25f && PlayerModel::create()->volume() == 0.25);
@@ -271,7 +336,7 @@ void TestPipeline::embedTimerEndsOnlyItsOwnWait()
     // Each side of the check has a second of margin, so neither a slow nor a fast run decides it.
     QVERIFY(m_home->instances(m_server, {u"one"_s}));
     const auto m = PlayerModel::create({1s, 3000ms, QUrl(test::refused())});
-    m->setUrlText(Link);
+    m->setUrlText(ShortLink);
     m->play();
     TRY_COMPARE(m->modeKind(), PlayerModel::Embed);
     QTest::qWait(1500);
@@ -312,7 +377,7 @@ void TestPipeline::supersede()
     m->setUrlText(u" "_s);
     m->play();
     QVERIFY(m->modeKind() == PlayerModel::Idle && !m->loading() && m->error() == Invalid);
-    QVERIFY(m->status().isEmpty() && !m->hasTitle() && !m->hasChannel() && m->browserURL().isEmpty());
+    QVERIFY(m->status().isEmpty() && !m->nowPlaying()->hasTitle() && !m->nowPlaying()->hasChannel() && m->nowPlaying()->browserURL().isEmpty());
     // The old request finds itself cancelled at its next check and changes nothing more.
     QSignalSpy modeChanged(m.get(), &PlayerModel::modeChanged);
     QSignalSpy errorChanged(m.get(), &PlayerModel::errorChanged);
@@ -369,7 +434,7 @@ void TestPipeline::startPosition()
     QVERIFY(m_home->instances(m_server, {u"one"_s}));
     m_server.answer(u"one"_s, u"/long.mp4"_s);
     const auto m = model();
-    m->setUrlText(Link + u"?t=12"_s);
+    m->setUrlText(ShortLink + u"?t=12"_s);
     m->play();
     TRY_COMPARE(m->modeKind(), PlayerModel::Native);
     QVideoSink view;
@@ -378,16 +443,16 @@ void TestPipeline::startPosition()
     m->player()->showOn(&view);
     TRY_VERIFY(!shown.isEmpty());
     QVERIFY2(shown.first() >= 11900, qPrintable(QString::number(shown.first())));
-    QVERIFY(m->resumedAt().isEmpty());
+    QVERIFY(m->nowPlaying()->resumedAt().isEmpty());
 
     m->player()->pause();
     m->setSpeed(1.5); // carried to the window's next video
-    m->setUrlText(Link);
+    m->setUrlText(ShortLink);
     m->play();
     TRY_COMPARE(m->modeKind(), PlayerModel::Native);
-    QVERIFY(m->resumedAt() == u"0:12"_s && m->player()->rate() == 1.5);
-    m->startOver();
-    QVERIFY(m->resumedAt().isEmpty());
+    QVERIFY(m->nowPlaying()->resumedAt() == u"0:12"_s && m->player()->rate() == 1.5);
+    m->nowPlaying()->startOver();
+    QVERIFY(m->nowPlaying()->resumedAt().isEmpty());
     TRY_VERIFY(m->player()->position() < 1000);
     History::instance().forget();
 }
@@ -415,10 +480,9 @@ void TestPipeline::quality()
     const auto m = model(test::Patience);
     m->play();
     TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
-    QCOMPARE(m->quality() + u" from "_s + m->status().mid(13), plays);
+    QCOMPARE(m->nowPlaying()->quality() + u" from "_s + m->status().mid(13), plays);
     QCOMPARE(m_server.requests(u"/dash/manifest-stream2.mp4"_s) > 0, plays.startsWith(u"1080p"_s)); // what it plays, and only that
     QCOMPARE(m_server.requests(u"/dash/manifest-stream1.mp4"_s) > 0, plays.startsWith(u"720p"_s));
-    Settings::instance().setMaxHeight(0);
 }
 
 void TestPipeline::hostile_data()

@@ -2,7 +2,7 @@
 #include "mpris.h"
 
 #include "playback/playermodel.h"
-#include "sources/videoid.h"
+#include "sources/link.h"
 #include "vireoapp.h"
 
 #include <QCoreApplication>
@@ -156,8 +156,9 @@ void Mpris::watch(PlayerModel *model)
             started(model);
         refresh();
     });
-    for (const auto changed : {&PlayerModel::titleChanged, &PlayerModel::channelChanged, &PlayerModel::volumeChanged,
-                               &PlayerModel::speedChanged})
+    for (const auto changed : {&NowPlaying::titleChanged, &NowPlaying::channelChanged})
+        connect(model->nowPlaying(), changed, this, &Mpris::refresh);
+    for (const auto changed : {&PlayerModel::volumeChanged, &PlayerModel::speedChanged})
         connect(model, changed, this, &Mpris::refresh);
     connect(model, &QObject::destroyed, this, [this, model] { forget(model); });
 }
@@ -201,13 +202,14 @@ QString Mpris::playbackStatus() const
 QVariantMap Mpris::metadata() const
 {
     const PlayerModel *model = current();
-    if (!model || !m_tracks.contains(model) || model->videoID().isEmpty())
+    const NowPlaying *video = model ? model->nowPlaying() : nullptr;
+    if (!video || !m_tracks.contains(model) || video->videoID().isEmpty())
         return {{u"mpris:trackid"_s, QVariant::fromValue(QDBusObjectPath(u"/org/mpris/MediaPlayer2/TrackList/NoTrack"_s))}};
-    QVariantMap map{{u"mpris:trackid"_s, QVariant::fromValue(track())}, {u"xesam:url"_s, watchPage(model->videoID()).toString()}};
-    if (model->hasTitle())
-        map.insert(u"xesam:title"_s, model->title());
-    if (model->hasChannel())
-        map.insert(u"xesam:artist"_s, QStringList{model->channel()});
+    QVariantMap map{{u"mpris:trackid"_s, QVariant::fromValue(track())}, {u"xesam:url"_s, watchPage(video->videoID()).toString()}};
+    if (video->hasTitle())
+        map.insert(u"xesam:title"_s, video->title());
+    if (video->hasChannel())
+        map.insert(u"xesam:artist"_s, QStringList{video->channel()});
     if (length() > 0)
         map.insert(u"mpris:length"_s, length());
     return map;

@@ -2,7 +2,6 @@
 #include "captions.h"
 
 #include "settings.h"
-#include "sources/invidiousclient.h"
 
 using namespace Qt::StringLiterals;
 
@@ -16,8 +15,9 @@ bool automatic(const CaptionTrack &track)
 
 } // namespace
 
-void Captions::show(const QList<CaptionTrack> &tracks, MediaPlayer *player)
+void Captions::show(const QList<CaptionTrack> &tracks, std::shared_ptr<Attempt> source, MediaPlayer *player)
 {
+    m_source = std::move(source);
     if (m_player)
         disconnect(m_player, nullptr, this, nullptr);
     m_player = player;
@@ -76,7 +76,8 @@ void Captions::toggle()
 QCoro::Task<> Captions::load(QUrl url, CancelToken cancel)
 {
     const QPointer self(this);
-    const auto cues = co_await InvidiousClient::captions(url, cancel);
+    const std::shared_ptr<Attempt> source = m_source; // another video may take its place meanwhile
+    const auto cues = co_await source->captions(url, cancel);
     if (!self || cancel->isCancelled())
         co_return;
     if (cues) {

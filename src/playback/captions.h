@@ -3,7 +3,7 @@
 
 #include "mediaplayer.h"
 #include "net/cancellation.h"
-#include "sources/videoinfo.h"
+#include "sources/sourcefamily.h"
 #include "sources/webvtt.h"
 
 #include <QObject>
@@ -26,8 +26,9 @@ class Captions : public QObject
 public:
     using QObject::QObject;
 
-    // The tracks of a newly accepted video, whose player the cues follow; none and null between videos.
-    void show(const QList<CaptionTrack> &tracks, MediaPlayer *player);
+    // The tracks of a newly accepted video, fetched through the attempt that found it, whose player the
+    // cues follow; none and null between videos.
+    void show(const QList<CaptionTrack> &tracks, std::shared_ptr<Attempt> source, MediaPlayer *player);
 
     [[nodiscard]] QStringList labels() const;
     // The track that shows, -1 for none.
@@ -52,6 +53,7 @@ private:
     void update();
 
     QList<CaptionTrack> m_tracks;
+    std::shared_ptr<Attempt> m_source;
     QPointer<MediaPlayer> m_player;
     int m_chosen = -1;
     int m_last = -1;

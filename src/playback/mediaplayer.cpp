@@ -4,6 +4,7 @@
 #include "mediawarmup.h"
 
 #include <QCoreApplication>
+#include <QMediaFormat>
 #include <QTimer>
 #include <QVideoFrame>
 #include <algorithm>
@@ -21,6 +22,28 @@ std::atomic<int> live = 0;
 constexpr auto RetireDelay = 250ms;
 
 } // namespace
+
+std::pair<QStringList, QStringList> MediaPlayer::decodable()
+{
+    static const auto codecs = [] {
+        QMediaFormat format; // any container: the codecs, not how they are stored
+        const auto video = format.supportedVideoCodecs(QMediaFormat::Decode);
+        const auto audio = format.supportedAudioCodecs(QMediaFormat::Decode);
+        QStringList v, a;
+        if (video.contains(QMediaFormat::VideoCodec::H264))
+            v << u"avc1"_s << u"avc3"_s;
+        if (video.contains(QMediaFormat::VideoCodec::VP9))
+            v << u"vp09"_s << u"vp9"_s;
+        if (video.contains(QMediaFormat::VideoCodec::AV1))
+            v << u"av01"_s;
+        if (audio.contains(QMediaFormat::AudioCodec::AAC))
+            a << u"mp4a"_s;
+        if (audio.contains(QMediaFormat::AudioCodec::Opus))
+            a << u"opus"_s;
+        return std::pair(v, a);
+    }();
+    return codecs;
+}
 
 int MediaPlayer::liveCount()
 {

@@ -4,6 +4,7 @@
 #include <QAudioOutput>
 #include <QMediaPlayer>
 #include <QObject>
+#include <QStringList>
 #include <QUrl>
 #include <QVideoSink>
 #include <memory>
@@ -48,7 +49,6 @@ public:
     [[nodiscard]] bool seekable() const { return m_player->isSeekable(); }
     [[nodiscard]] double rate() const { return m_player->playbackRate(); }
     [[nodiscard]] float volume() const { return m_audio->volume(); }
-    [[nodiscard]] bool muted() const { return m_audio->isMuted(); }
 
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
@@ -64,6 +64,10 @@ public:
     // It goes on with the video of the player its views showed before (another quality): until it
     // has a picture of its own, they keep the one they have rather than going black.
     void continues() { m_continues = true; }
+
+    // The codecs this machine decodes, by the start of their names in a manifest, lightest first
+    // (H.264 before VP9 before AV1): video, then audio.
+    [[nodiscard]] static std::pair<QStringList, QStringList> decodable();
 
     // How many players exist in the process: at most one candidate and one accepted per window.
     [[nodiscard]] static int liveCount();

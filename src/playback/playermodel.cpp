@@ -2,11 +2,6 @@
 #include "playermodel.h"
 
 #include "settings.h"
-#include "sourcepipeline.h"
-#include "instances/instancelist.h"
-#include "sources/videoid.h"
-
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -36,16 +31,25 @@ std::shared_ptr<PlayerModel> PlayerModel::create()
 }
 
 PlayerModel::PlayerModel(const Timing &timing)
-    : m_timing{timing.readiness, timing.embed,
-               timing.directory.isEmpty() ? InstanceList::directoryUrl() : timing.directory}
-    , m_volume(Settings::instance().volume())
+    : m_volume(Settings::instance().volume())
     , m_muted(Settings::instance().muted())
-    , m_captions(new Captions(this))
+    , m_nowPlaying(new NowPlaying(this))
+    , m_runner(new RequestRunner(timing, this))
 {
-    // The link text and the own instance are the same in every window, whichever one changed them.
+    // The link text is the same in every window, whichever one changed it.
     connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
-    connect(&Settings::instance(), &Settings::preferredInstanceChanged, this, &PlayerModel::preferredInstanceChanged);
-    connect(&Settings::instance(), &Settings::maxHeightChanged, this, &PlayerModel::maxHeightChanged);
+    // A new quality takes over the video that plays, where it is.
+    connect(&Settings::instance(), &Settings::maxHeightChanged, this, [this] {
+        if (m_mode.kind == PlaybackMode::Native)
+            m_runner->requality(m_nowPlaying->source(), shared_from_this());
+    });
+    connect(m_runner, &RequestRunner::statusChanged, this, &PlayerModel::setStatus);
+    connect(m_runner, &RequestRunner::loadingStream, this, &PlayerModel::loadingStream);
+    connect(m_runner, &RequestRunner::answered, m_nowPlaying, &NowPlaying::answered);
+    connect(m_runner, &RequestRunner::accepted, this, [this](const Source &source) { accept(source, true); });
+    connect(m_runner, &RequestRunner::embedding, this, [this](const QString &id) { setMode(PlaybackMode::embed(id)); });
+    connect(m_runner, &RequestRunner::embedEnded, this, &PlayerModel::embedEnded);
+    connect(m_runner, &RequestRunner::requalified, this, &PlayerModel::requalified);
 }
 
 QString PlayerModel::invalidLinkMessage()
@@ -114,53 +118,31 @@ void PlayerModel::applyTo(MediaPlayer &player) const
     player.setMuted(m_muted);
 }
 
-QString PlayerModel::preferredInstance() const
-{
-    return Settings::instance().preferredInstance();
-}
-
-void PlayerModel::setPreferredInstance(const QString &address)
-{
-    if (isInstanceAddress(address))
-        Settings::instance().setPreferredInstance(address.trimmed());
-}
-
-bool PlayerModel::isInstanceAddress(const QString &address)
-{
-    return address.trimmed().isEmpty() || Instance::fromAddress(address);
-}
-
-QUrl PlayerModel::browserURL() const
-{
-    return m_videoID ? watchPage(*m_videoID, m_currentBase.value_or(QString())) : QUrl();
-}
-
 void PlayerModel::cancel()
 {
-    leave();
-    for (const CancelToken &token : {m_task, m_switch})
-        if (token)
-            token->cancel();
+    m_nowPlaying->leave();
+    m_runner->cancel();
     if (m_mode.kind == PlaybackMode::Native)
         m_mode.player->pause();
-    embedResult(false);
 }
 
 void PlayerModel::play()
 {
-    cancel();
-    m_captions->show({}, nullptr);
-    setError(std::nullopt);
-    setTitle(std::nullopt);
-    setChannel(std::nullopt);
-    setStatus(QString());
+    start(Link::parse(urlText()));
+}
 
-    setResumedAt(-1);
-    const auto id = VideoID::extract(urlText());
-    if (assign(m_start, VideoID::startTime(urlText())))
-        Q_EMIT startTimeChanged();
-    setRequest(id, std::nullopt);
-    if (!id) {
+void PlayerModel::play(const Link &link)
+{
+    start(link);
+}
+
+void PlayerModel::start(const std::optional<Link> &link)
+{
+    cancel();
+    setError(std::nullopt);
+    m_nowPlaying->begin(link);
+    setStatus(QString());
+    if (!link) {
         setMode(PlaybackMode::idle());
         setLoading(false);
         setError(invalidLinkMessage());
@@ -168,164 +150,49 @@ void PlayerModel::play()
     }
     setLoading(true);
     setMode(PlaybackMode::idle());
-    m_link = urlText().trimmed(); // the field may change while the request runs, in any window
-    History::instance().visited(m_link);
-    m_task = std::make_shared<Cancellation>();
-    run(shared_from_this(), *id, m_task);
+    m_runner->start(link->videoID, shared_from_this());
 }
 
 void PlayerModel::embedResult(bool ok)
 {
-    if (const auto wait = std::exchange(m_embedContinuation, std::nullopt))
-        wait->resume(ok);
+    m_runner->embedResult(ok);
 }
 
-QCoro::Task<> PlayerModel::run(std::shared_ptr<PlayerModel> self, QString id, CancelToken task)
-{
-    self->setStatus(u"Finding instances…"_s);
-    QList<Instance> instances = co_await InstanceList::top(5, self->m_timing.directory);
-    if (const auto own = Instance::fromAddress(self->preferredInstance()))
-        instances.prepend(*own);
-
-    SourcePipeline pipeline(id, self->m_timing.readiness, task, Settings::instance().maxHeight());
-    connect(&pipeline, &SourcePipeline::statusChanged, self.get(), &PlayerModel::setStatus);
-    connect(&pipeline, &SourcePipeline::loadingStream, self.get(), &PlayerModel::loadingStream);
-    connect(&pipeline, &SourcePipeline::answered, self.get(), [model = self.get()](const VideoInfo &info) {
-        // The first answer that names them wins, whether or not its stream plays.
-        if (!model->m_title && info.title)
-            History::instance().visited(model->m_link, *info.title);
-        if (!model->m_title)
-            model->setTitle(info.title);
-        if (!model->m_channel)
-            model->setChannel(info.author);
-    });
-    if (const auto source = co_await pipeline.run(instances)) {
-        // The link's own start time, else where the video was left; neither past its end.
-        const auto kept = self->m_start ? std::optional(*self->m_start * 1000) : History::instance().position(id);
-        const qint64 duration = source->player->duration();
-        const bool start = kept && *kept > 0 && (duration <= 0 || *kept < duration);
-        if (start)
-            source->player->seek(*kept);
-        self->setRequest(self->m_videoID, source->instance.base);
-        self->accept(*source);
-        self->setStatus(u"Playing from "_s + source->instance.host);
-        self->setLoading(false);
-        self->setResumedAt(start && !self->m_start ? *kept : -1);
-        source->player->play();
-        co_return;
-    }
-
-    if (task->isCancelled())
-        co_return;
-    self->setStatus(u"Trying YouTube embed…"_s);
-    self->setMode(PlaybackMode::embed(id));
-
-    const OneShot wait;
-    self->m_embedContinuation = wait;
-    // Holds the model weakly, and ends only its own wait: a later request's embed wait keeps its full time.
-    QTimer::singleShot(self->m_timing.embed, self.get(), [model = self.get(), wait] {
-        if (model->m_embedContinuation == wait)
-            model->embedResult(false);
-    });
-    const bool ok = co_await wait;
-
-    if (task->isCancelled())
-        co_return;
-    self->setLoading(false);
-    if (ok) {
-        self->setStatus(u"Playing from YouTube embed"_s);
-    } else {
-        self->setMode(PlaybackMode::failed());
-        self->setStatus(QString());
-        self->setError(failureMessage());
-    }
-}
-
-void PlayerModel::accept(const Source &source)
+void PlayerModel::accept(const Source &source, bool fresh)
 {
     applyTo(*source.player);
-    m_origin = source;
-    m_origin.player.reset(); // the mode holds the player, and lets it go
+    // Where it starts is sought before a view shows its first picture.
+    m_nowPlaying->accept(source, fresh);
     setMode(PlaybackMode::native(source.player));
-    m_captions->show(source.info.captions, source.player.get());
-    Q_EMIT qualityChanged();
-    connect(source.player.get(), &MediaPlayer::playbackStateChanged, this, [this] {
-        if (player() && player()->playbackState() == QMediaPlayer::PausedState)
-            leave();
-    });
-}
-
-QString PlayerModel::quality() const
-{
-    return m_mode.player && m_origin.height > 0 ? QString::number(m_origin.height) + u'p' : QString();
-}
-
-QVariantList PlayerModel::qualities()
-{
-    const auto choice = [](const QString &text, int height) { return QVariantMap{{u"text"_s, text}, {u"height"_s, height}}; };
-    return {choice(u"Standard (single file)"_s, 0), choice(u"Up to 720p"_s, 720), choice(u"Up to 1080p"_s, 1080),
-            choice(u"Best available"_s, 4320)};
-}
-
-int PlayerModel::maxHeight() const
-{
-    return Settings::instance().maxHeight();
-}
-
-void PlayerModel::setMaxHeight(int height)
-{
-    if (height == maxHeight())
+    if (!fresh)
         return;
-    Settings::instance().setMaxHeight(height);
-    if (m_mode.kind != PlaybackMode::Native)
-        return;
-    if (m_switch)
-        m_switch->cancel();
-    m_switch = std::make_shared<Cancellation>();
-    requality(shared_from_this(), m_task, m_switch);
+    setStatus(u"Playing from "_s + source.attempt->origin());
+    setLoading(false);
+    source.player->play();
 }
 
-QCoro::Task<> PlayerModel::requality(std::shared_ptr<PlayerModel> self, CancelToken request, CancelToken swap)
+void PlayerModel::embedEnded(bool ok)
 {
-    // The new stream is readied while the old one plays on, then takes its place where it is.
-    SourcePipeline pipeline(*self->m_videoID, self->m_timing.readiness, swap, Settings::instance().maxHeight());
-    const auto source = co_await pipeline.tryAnswer(self->m_origin.instance, self->m_origin.local, self->m_origin.info);
-    if (!source || swap->isCancelled() || request->isCancelled() || !self->m_mode.player)
-        co_return;
-    const bool playing = self->m_mode.player->playing();
-    source->player->seek(self->m_mode.player->position());
-    source->player->continues();
-    self->accept(*source);
+    setLoading(false);
+    if (ok) {
+        setStatus(u"Playing from YouTube embed"_s);
+    } else {
+        setMode(PlaybackMode::failed());
+        setStatus(QString());
+        setError(failureMessage());
+    }
+}
+
+void PlayerModel::requalified(const Source &source)
+{
+    if (!m_mode.player)
+        return;
+    const bool playing = m_mode.player->playing();
+    source.player->seek(m_mode.player->position());
+    source.player->continues();
+    accept(source, false);
     if (playing)
-        source->player->play();
-}
-
-void PlayerModel::leave() const
-{
-    if (m_mode.kind == PlaybackMode::Native && m_videoID)
-        History::instance().leave(*m_videoID, m_mode.player->position(), m_mode.player->duration());
-}
-
-QString PlayerModel::resumedAt() const
-{
-    if (m_resumedAt < 0)
-        return {};
-    const qint64 total = m_resumedAt / 1000, hours = total / 3600;
-    const QString minutes = QString::number(total / 60 % 60).rightJustified(hours ? 2 : 1, u'0');
-    return (hours ? QString::number(hours) + u':' : QString()) + minutes + u':' + QString::number(total % 60).rightJustified(2, u'0');
-}
-
-void PlayerModel::setResumedAt(qint64 ms)
-{
-    if (assign(m_resumedAt, ms))
-        Q_EMIT resumedAtChanged();
-}
-
-void PlayerModel::startOver()
-{
-    if (m_mode.player)
-        m_mode.player->seek(0);
-    setResumedAt(-1);
+        source.player->play();
 }
 
 void PlayerModel::setMode(PlaybackMode mode)
@@ -350,27 +217,6 @@ void PlayerModel::setStatus(const QString &status)
 {
     if (assign(m_status, status))
         Q_EMIT statusChanged(m_status);
-}
-
-void PlayerModel::setTitle(std::optional<QString> title)
-{
-    if (assign(m_title, std::move(title)))
-        Q_EMIT titleChanged();
-}
-
-void PlayerModel::setChannel(std::optional<QString> channel)
-{
-    if (assign(m_channel, std::move(channel)))
-        Q_EMIT channelChanged();
-}
-
-void PlayerModel::setRequest(std::optional<QString> videoID, std::optional<QString> currentBase)
-{
-    if (videoID == m_videoID && currentBase == m_currentBase)
-        return;
-    m_videoID = std::move(videoID);
-    m_currentBase = std::move(currentBase);
-    Q_EMIT browserURLChanged();
 }
 
 } // namespace vireo

@@ -1,9 +1,34 @@
 // SPDX-License-Identifier: MIT
 #include "readiness.h"
 
+#include "oneshot.h"
+
 #include <QTimer>
+#include <mutex>
 
 namespace vireo {
+namespace {
+
+// Shared by one readiness wait's status subscription and its time-out: whichever finishes first
+// resumes the waiter, exactly once, from any thread.
+class ResumeBox
+{
+public:
+    explicit ResumeBox(OneShot cont)
+        : m_cont(std::move(cont))
+    {
+    }
+
+    void setCancellable(QMetaObject::Connection subscription);
+    void finish(bool value);
+
+private:
+    std::mutex m_lock;
+    std::optional<OneShot> m_cont;
+    QMetaObject::Connection m_cancellable;
+};
+
+} // namespace
 
 void ResumeBox::setCancellable(QMetaObject::Connection subscription)
 {

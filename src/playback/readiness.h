@@ -2,34 +2,12 @@
 #pragma once
 
 #include "mediaplayer.h"
-#include "oneshot.h"
 #include "net/cancellation.h"
 
-#include <QMetaObject>
 #include <QCoroTask>
 #include <chrono>
-#include <mutex>
 
 namespace vireo {
-
-// Shared by one readiness wait's status subscription and its time-out: whichever finishes first
-// resumes the waiter, exactly once, from any thread.
-class ResumeBox
-{
-public:
-    explicit ResumeBox(OneShot cont)
-        : m_cont(std::move(cont))
-    {
-    }
-
-    void setCancellable(QMetaObject::Connection subscription);
-    void finish(bool value);
-
-private:
-    std::mutex m_lock;
-    std::optional<OneShot> m_cont;
-    QMetaObject::Connection m_cancellable;
-};
 
 inline constexpr std::chrono::milliseconds ReadinessTimeout = std::chrono::seconds(10);
 

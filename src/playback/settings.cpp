@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "settings.h"
 
+#include "instances/instance.h"
+
+#include <QCoreApplication>
 #include <QSettings>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace vireo {
 namespace {
@@ -25,6 +29,15 @@ Settings &Settings::instance()
     return settings;
 }
 
+Settings::Settings()
+{
+    m_lastURLWrite.setSingleShot(true);
+    m_lastURLWrite.setInterval(1s);
+    connect(&m_lastURLWrite, &QTimer::timeout, this, &Settings::flush);
+    if (const auto *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &Settings::flush);
+}
+
 QVariant Settings::value(const char *key, const QVariant &fallback)
 {
     return QSettings(u"Vireo"_s, u"Vireo"_s).value(QLatin1StringView(key), fallback);
@@ -37,19 +50,35 @@ void Settings::store(const char *key, const QVariant &value, void (Settings::*ch
     if (store.value(QLatin1StringView(key)).toString() == value.toString())
         return;
     store.setValue(QLatin1StringView(key), value);
-    // On disk at once: the link is what the next start shows, whatever becomes of this one.
     store.sync();
     Q_EMIT (this->*changed)();
 }
 
 QString Settings::lastURL() const
 {
-    return value(LastUrlKey).toString();
+    if (!m_lastURL)
+        m_lastURL = value(LastUrlKey).toString();
+    return *m_lastURL;
 }
 
 void Settings::setLastURL(const QString &text)
 {
-    store(LastUrlKey, text, &Settings::lastURLChanged);
+    if (lastURL() == text)
+        return;
+    m_lastURL = text;
+    if (!m_lastURLWrite.isActive())
+        m_lastURLWrite.start();
+    Q_EMIT lastURLChanged();
+}
+
+void Settings::flush()
+{
+    m_lastURLWrite.stop();
+    if (!m_lastURL || value(LastUrlKey).toString() == *m_lastURL)
+        return;
+    QSettings store(u"Vireo"_s, u"Vireo"_s);
+    store.setValue(QLatin1StringView(LastUrlKey), *m_lastURL);
+    store.sync();
 }
 
 double Settings::volume() const
@@ -79,7 +108,13 @@ QString Settings::preferredInstance() const
 
 void Settings::setPreferredInstance(const QString &address)
 {
-    store(PreferredInstanceKey, address, &Settings::preferredInstanceChanged);
+    if (isInstanceAddress(address))
+        store(PreferredInstanceKey, address.trimmed(), &Settings::preferredInstanceChanged);
+}
+
+bool Settings::isInstanceAddress(const QString &address)
+{
+    return address.trimmed().isEmpty() || Instance::fromAddress(address);
 }
 
 QString Settings::captionLanguage() const
@@ -110,6 +145,13 @@ int Settings::maxHeight() const
 void Settings::setMaxHeight(int height)
 {
     store(MaxHeightKey, std::max(0, height), &Settings::maxHeightChanged);
+}
+
+QVariantList Settings::qualities()
+{
+    const auto choice = [](const QString &text, int height) { return QVariantMap{{u"text"_s, text}, {u"height"_s, height}}; };
+    return {choice(u"Standard (single file)"_s, 0), choice(u"Up to 720p"_s, 720), choice(u"Up to 1080p"_s, 1080),
+            choice(u"Best available"_s, 4320)};
 }
 
 } // namespace vireo

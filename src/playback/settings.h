@@ -3,7 +3,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
+#include <optional>
 
 namespace vireo {
 
@@ -12,12 +14,19 @@ namespace vireo {
 class Settings : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QString preferredInstance READ preferredInstance WRITE setPreferredInstance NOTIFY preferredInstanceChanged FINAL)
+    Q_PROPERTY(int maxHeight READ maxHeight WRITE setMaxHeight NOTIFY maxHeightChanged FINAL)
+    // The choices of maxHeight: maps with "text" and "height".
+    Q_PROPERTY(QVariantList qualities READ qualities CONSTANT FINAL)
 public:
     static Settings &instance();
 
-    // The link text of the field, shared by every window.
+    // The link text of the field, shared by every window. Held here and written a second after a
+    // change at the latest (typing is not a write a keystroke), and on quit.
     [[nodiscard]] QString lastURL() const;
     void setLastURL(const QString &text);
+    // Writes what waits to be written now.
+    void flush();
     // The volume and mute of the next window; each window then keeps its own.
     [[nodiscard]] double volume() const;
     void setVolume(double volume);
@@ -25,7 +34,9 @@ public:
     void setMuted(bool muted);
     // The user's own Invidious instance, tried before the public ones; empty for none.
     [[nodiscard]] QString preferredInstance() const;
+    // Empty, or an address isInstanceAddress() accepts; anything else is not kept.
     void setPreferredInstance(const QString &address);
+    Q_INVOKABLE static bool isInstanceAddress(const QString &address);
     // The language code of the captions to show when a video has them; empty for none.
     [[nodiscard]] QString captionLanguage() const;
     void setCaptionLanguage(const QString &code);
@@ -33,6 +44,7 @@ public:
     // default), else a cap on the adaptive streams (720, 1080, or 4320 for the best there is).
     [[nodiscard]] int maxHeight() const;
     void setMaxHeight(int height);
+    [[nodiscard]] static QVariantList qualities();
     // Whether positions and recent links are kept (on unless turned off).
     [[nodiscard]] bool keepHistory() const;
     void setKeepHistory(bool keep);
@@ -47,11 +59,14 @@ Q_SIGNALS:
     void maxHeightChanged();
 
 private:
-    Settings() = default;
+    Settings();
     // Read from the store each time, so that a file changed behind our back is what counts.
     [[nodiscard]] static QVariant value(const char *key, const QVariant &fallback = {});
     // Writes `value` under `key` and tells of it, when it differs from what is stored.
     void store(const char *key, const QVariant &value, void (Settings::*changed)());
+
+    mutable std::optional<QString> m_lastURL;
+    QTimer m_lastURLWrite;
 };
 
 } // namespace vireo

@@ -19,18 +19,13 @@ constexpr qint64 MaxAnswerBytes = 16 * 1024 * 1024;
 // A feature film's captions are a few hundred KB.
 constexpr qint64 MaxCaptionBytes = 2 * 1024 * 1024;
 
-FetchError failure(UrlErrorCode code)
-{
-    return FetchError{code};
-}
-
 } // namespace
 
 QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, CancelToken cancel)
 {
     QUrl url(instance.base + u"/api/v1/videos/"_s + id);
     if (!Http::isWebUrl(url))
-        co_return failure(UrlErrorCode::badURL);
+        co_return FetchError::badURL;
     if (local)
         url.setQuery(QUrlQuery{{u"local"_s, u"true"_s}});
     else
@@ -38,9 +33,9 @@ QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, Cancel
 
     const Http::Response response = co_await Http::get(url, VideoTimeout, MaxAnswerBytes, cancel);
     if (response.error != QNetworkReply::NoError)
-        co_return FetchError{response.error};
+        co_return FetchError::network;
     if (response.status != 200)
-        co_return failure(UrlErrorCode::badServerResponse);
+        co_return FetchError::badServerResponse;
     co_return co_await QtConcurrent::run(parse, response.body, instance.base);
 }
 

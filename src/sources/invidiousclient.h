@@ -7,19 +7,14 @@
 #include "webvtt.h"
 
 #include <QJsonObject>
-#include <QJsonParseError>
-#include <QNetworkReply>
 #include <QCoroTask>
 #include <variant>
 
 namespace vireo {
 
-enum class UrlErrorCode { badServerResponse, resourceUnavailable, badURL };
-
-// Why a fetch failed: one of our three codes, or the network's or the JSON parser's own error.
-struct FetchError {
-    std::variant<UrlErrorCode, QNetworkReply::NetworkError, QJsonParseError::ParseError> cause;
-};
+// Why a fetch failed: no answer at all, an answer that is not a video's (an error status, no JSON
+// object), one without a stream, or a stream at an address Vireo does not play.
+enum class FetchError { network, badServerResponse, resourceUnavailable, badURL };
 
 using FetchResult = std::variant<VideoInfo, FetchError>;
 

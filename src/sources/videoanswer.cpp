@@ -11,11 +11,6 @@ using namespace Qt::StringLiterals;
 namespace vireo::InvidiousClient {
 namespace {
 
-FetchError failure(UrlErrorCode code)
-{
-    return FetchError{code};
-}
-
 std::optional<QString> text(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);
@@ -55,16 +50,16 @@ FetchResult parse(const QByteArray &body, const QString &base)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError)
-        return FetchError{error.error};
+        return FetchError::badServerResponse;
     if (!document.isObject())
-        return failure(UrlErrorCode::badServerResponse);
+        return FetchError::badServerResponse;
     const QJsonObject answer = document.object();
 
     const QJsonValue formats = answer.value(u"formatStreams"_s);
     const QJsonArray streams = formats.toArray();
     if (!formats.isArray() || streams.isEmpty()
         || !std::all_of(streams.begin(), streams.end(), [](const QJsonValue &s) { return s.isObject(); }))
-        return failure(UrlErrorCode::resourceUnavailable);
+        return FetchError::resourceUnavailable;
 
     // The first stream of the highest rank wins.
     QJsonObject best = streams.first().toObject();
@@ -79,11 +74,11 @@ FetchResult parse(const QByteArray &body, const QString &base)
 
     const auto address = text(best, u"url"_s);
     if (!address)
-        return failure(UrlErrorCode::badURL);
+        return FetchError::badURL;
     const QUrl stream(address->startsWith(u'/') ? base + *address : *address);
     // Only web streams: an answer must not make the player open local files or other protocols.
     if (!Http::isWebUrl(stream))
-        return failure(UrlErrorCode::badURL);
+        return FetchError::badURL;
 
     VideoInfo info;
     info.title = text(answer, u"title"_s);

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <QUrl>
-#include <chrono>
 #include <optional>
 
 namespace vireo {
@@ -26,7 +25,6 @@ struct VideoInfo {
     QUrl manifest;        // adaptive streams (MPEG-DASH); empty when there is none
     QList<int> heights;   // of the adaptive video streams
     QList<CaptionTrack> captions;
-    std::optional<std::chrono::seconds> length;
 };
 
 } // namespace vireo

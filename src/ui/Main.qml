@@ -10,7 +10,7 @@ ApplicationWindow {
     signal newWindowRequested()
     signal windowClosed()
 
-    title: model.hasTitle ? qsTr("%1 — Vireo").arg(model.title) : qsTr("Vireo")
+    title: model.nowPlaying.hasTitle ? qsTr("%1 — Vireo").arg(model.nowPlaying.title) : qsTr("Vireo")
     width: 960
     height: 640
     minimumWidth: 640

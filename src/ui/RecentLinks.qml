@@ -9,7 +9,6 @@ import Vireo
 Popup {
     id: root
 
-    required property History history
     signal chosen(string link)
 
     padding: 0
@@ -24,11 +23,11 @@ Popup {
         objectName: "recentList"
         anchors.fill: parent
         clip: true
-        model: root.history.links
+        model: History.links
         keyNavigationWraps: true
         Keys.onReturnPressed: currentItem?.clicked()
         Keys.onEnterPressed: currentItem?.clicked()
-        Keys.onDeletePressed: if (currentItem) root.history.remove(currentItem.link)
+        Keys.onDeletePressed: if (currentItem) History.remove(currentItem.link)
 
         delegate: ItemDelegate {
             id: entry

@@ -9,8 +9,7 @@ import Vireo
 Dialog {
     id: root
 
-    required property PlayerModel model
-    readonly property bool valid: model.isInstanceAddress(address.text)
+    readonly property bool valid: Settings.isInstanceAddress(address.text)
 
     parent: Overlay.overlay
     anchors.centerIn: parent
@@ -19,14 +18,14 @@ Dialog {
     title: qsTr("Settings")
     standardButtons: Dialog.Ok | Dialog.Cancel
     onAboutToShow: {
-        address.text = model.preferredInstance
-        quality.currentIndex = quality.indexOfValue(model.maxHeight)
+        address.text = Settings.preferredInstance
+        quality.currentIndex = quality.indexOfValue(Settings.maxHeight)
         address.forceActiveFocus()
     }
     onValidChanged: if (standardButton(Dialog.Ok)) standardButton(Dialog.Ok).enabled = valid
     onAccepted: {
-        model.preferredInstance = address.text
-        model.maxHeight = quality.currentValue
+        Settings.preferredInstance = address.text
+        Settings.maxHeight = quality.currentValue
     }
 
     ColumnLayout {
@@ -67,7 +66,7 @@ Dialog {
                 id: quality
                 objectName: "qualityChoice"
                 Layout.fillWidth: true
-                model: root.model.qualities
+                model: Settings.qualities
                 textRole: "text"
                 valueRole: "height"
             }
@@ -83,13 +82,13 @@ Dialog {
             CheckBox {
                 objectName: "keepHistory"
                 text: qsTr("Keep history")
-                checked: root.model.history.keep
-                onToggled: root.model.history.keep = checked
+                checked: History.keep
+                onToggled: History.keep = checked
             }
             Button {
                 objectName: "forgetHistory"
                 text: qsTr("Forget history")
-                onClicked: root.model.history.forget()
+                onClicked: History.forget()
             }
         }
         Label {

@@ -51,8 +51,8 @@ FocusScope {
         case Qt.Key_Down: model.volume -= 0.05; break
         case Qt.Key_F: fullScreenToggled(); break
         case Qt.Key_M: model.muted = !model.muted; break
-        case Qt.Key_C: model.captions.toggle(); break
-        case Qt.Key_Home: model.startOver(); break
+        case Qt.Key_C: model.nowPlaying.captions.toggle(); break
+        case Qt.Key_Home: model.nowPlaying.startOver(); break
         case Qt.Key_Greater: model.stepSpeed(1); break
         case Qt.Key_Less: model.stepSpeed(-1); break
         case Qt.Key_Escape:
@@ -104,8 +104,8 @@ FocusScope {
 
     ResumeNote {
         anchors { left: parent.left; top: parent.top; margins: 16 }
-        resumedAt: root.model.resumedAt
-        onStartOver: root.model.startOver()
+        resumedAt: root.model.nowPlaying.resumedAt
+        onStartOver: root.model.nowPlaying.startOver()
     }
 
     CaptionLayer {
@@ -113,7 +113,7 @@ FocusScope {
         anchors.bottom: parent.bottom
         // Above the control bar while it shows.
         anchors.bottomMargin: (controls.visible ? controls.height : 0) + root.height / 24
-        text: root.model.captions.text
+        text: root.model.nowPlaying.captions.text
         videoHeight: root.height
     }
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "playback/history.h"
 #include "playback/mediaplayer.h"
 #include "playback/playermodel.h"
+#include "playback/settings.h"
 
+#include <QJSEngine>
 #include <QtQml/qqml.h>
 
 // The core library knows nothing of QML; these make its types known to the views by name.
@@ -28,9 +31,36 @@ struct CaptionsForeign {
     QML_UNCREATABLE("Each model has its own.")
 };
 
+struct NowPlayingForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::NowPlaying)
+    QML_NAMED_ELEMENT(NowPlaying)
+    QML_UNCREATABLE("Each model has its own.")
+};
+
+// The process's one store of each, shared by every window; the engine never owns them.
+template<typename T>
+T *shared(QJSEngine *engine)
+{
+    T *object = &T::instance();
+    engine->setObjectOwnership(object, QJSEngine::CppOwnership);
+    return object;
+}
+
 struct HistoryForeign {
     Q_GADGET
     QML_FOREIGN(vireo::History)
     QML_NAMED_ELEMENT(History)
-    QML_UNCREATABLE("There is one, shared by every window.")
+    QML_SINGLETON
+public:
+    static vireo::History *create(QQmlEngine *, QJSEngine *engine) { return shared<vireo::History>(engine); }
+};
+
+struct SettingsForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::Settings)
+    QML_NAMED_ELEMENT(Settings)
+    QML_SINGLETON
+public:
+    static vireo::Settings *create(QQmlEngine *, QJSEngine *engine) { return shared<vireo::Settings>(engine); }
 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "videoid.h"
+#include "link.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -19,23 +19,11 @@ QUrl watchPage(const QString &id, const QString &base)
 namespace VideoID {
 namespace {
 
-constexpr auto ShortHost = u"youtu.be";
-constexpr auto WebDomain = u"youtube.com";
-constexpr auto MusicHost = u"music.youtube.com";
-constexpr auto NoCookieHost = u"youtube-nocookie.com";
-
 bool isIdChar(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-'
         || u == u'_';
-}
-
-std::optional<QString> validated(const QString &candidate)
-{
-    if (isValid(candidate))
-        return candidate;
-    return std::nullopt;
 }
 
 } // namespace
@@ -45,20 +33,24 @@ bool isValid(QStringView candidate)
     return candidate.size() == 11 && std::all_of(candidate.begin(), candidate.end(), isIdChar);
 }
 
-std::optional<QString> extract(const QString &text)
+} // namespace VideoID
+
+namespace {
+
+constexpr auto ShortHost = u"youtu.be";
+constexpr auto WebDomain = u"youtube.com";
+constexpr auto MusicHost = u"music.youtube.com";
+constexpr auto NoCookieHost = u"youtube-nocookie.com";
+
+std::optional<QString> validated(const QString &candidate)
 {
-    // QString::trimmed() strips exactly Unicode Z, tab, U+000A..U+000D and U+0085.
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    if (isValid(trimmed))
-        return trimmed;
+    if (VideoID::isValid(candidate))
+        return candidate;
+    return std::nullopt;
+}
 
-    const QString withScheme = trimmed.contains(u"://"_s) ? trimmed : u"https://"_s + trimmed;
-    const QUrl url(withScheme, QUrl::TolerantMode);
-    if (!url.isValid())
-        return std::nullopt;
-
+std::optional<QString> videoOf(const QUrl &url)
+{
     QString host = url.host(QUrl::FullyDecoded).toLower();
     if (host.isEmpty())
         return std::nullopt;
@@ -98,12 +90,8 @@ std::optional<QString> extract(const QString &text)
     return std::nullopt;
 }
 
-std::optional<qint64> startTime(const QString &text)
+std::optional<qint64> startOf(const QUrl &url)
 {
-    const QString trimmed = text.trimmed();
-    if (isValid(trimmed) || !extract(trimmed))
-        return std::nullopt;
-    const QUrl url(trimmed.contains(u"://"_s) ? trimmed : u"https://"_s + trimmed, QUrl::TolerantMode);
     // Bounded digits, so that no reading overflows.
     static const QRegularExpression form(u"^(?:(\\d{1,9})s?|(?=\\d)(?:(\\d{1,4})h)?(?:(\\d{1,6})m)?(?:(\\d{1,9})s)?)$"_s);
     for (const QUrlQuery &items : {QUrlQuery(url), QUrlQuery(url.fragment(QUrl::FullyDecoded))}) {
@@ -120,5 +108,24 @@ std::optional<qint64> startTime(const QString &text)
     return std::nullopt;
 }
 
-} // namespace VideoID
+} // namespace
+
+std::optional<Link> Link::parse(const QString &text)
+{
+    // QString::trimmed() strips exactly Unicode Z, tab, U+000A..U+000D and U+0085.
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    if (VideoID::isValid(trimmed))
+        return Link{trimmed, trimmed, std::nullopt, {}, std::nullopt};
+
+    const QUrl url(trimmed.contains(u"://"_s) ? trimmed : u"https://"_s + trimmed, QUrl::TolerantMode);
+    if (!url.isValid())
+        return std::nullopt;
+    const auto id = videoOf(url);
+    if (!id)
+        return std::nullopt;
+    return Link{trimmed, *id, startOf(url), {}, std::nullopt};
+}
+
 } // namespace vireo

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+#include "nowplaying.h"
+
+#include "history.h"
+
+using namespace Qt::StringLiterals;
+
+namespace vireo {
+
+NowPlaying::NowPlaying(QObject *parent)
+    : QObject(parent)
+    , m_captions(new Captions(this))
+{
+}
+
+QUrl NowPlaying::browserURL() const
+{
+    if (!m_link)
+        return {};
+    return m_source.attempt ? m_source.attempt->watchPage() : watchPage(m_link->videoID);
+}
+
+QString NowPlaying::quality() const
+{
+    return m_player && m_source.height > 0 ? QString::number(m_source.height) + u'p' : QString();
+}
+
+void NowPlaying::begin(std::optional<Link> link)
+{
+    m_captions->show({}, nullptr, nullptr);
+    setTitle(std::nullopt);
+    setChannel(std::nullopt);
+    setResumedAt(-1);
+    const bool hadQuality = !quality().isEmpty();
+    m_player = nullptr;
+    m_source = {};
+    m_link = std::move(link);
+    if (m_link)
+        History::instance().visited(m_link->text);
+    Q_EMIT videoChanged();
+    if (hadQuality)
+        Q_EMIT qualityChanged();
+}
+
+void NowPlaying::answered(const VideoInfo &info)
+{
+    // The first answer that names them wins, whether or not its stream plays.
+    if (!m_title && info.title && m_link)
+        History::instance().visited(m_link->text, *info.title);
+    if (!m_title)
+        setTitle(info.title);
+    if (!m_channel)
+        setChannel(info.author);
+}
+
+void NowPlaying::accept(const Source &source, bool fresh)
+{
+    if (m_player)
+        disconnect(m_player, nullptr, this, nullptr);
+    m_player = source.player.get();
+    m_source = source;
+    m_source.player.reset();
+    if (fresh && m_link) {
+        // The link's own start time, else where the video was left; neither past its end.
+        const auto kept = m_link->start ? std::optional(*m_link->start * 1000) : History::instance().position(m_link->videoID);
+        const qint64 duration = m_player->duration();
+        const bool start = kept && *kept > 0 && (duration <= 0 || *kept < duration);
+        if (start)
+            m_player->seek(*kept);
+        setResumedAt(start && !m_link->start ? *kept : -1);
+    }
+    m_captions->show(source.info.captions, source.attempt, m_player);
+    connect(m_player, &MediaPlayer::playbackStateChanged, this, [this] {
+        if (m_player && m_player->playbackState() == QMediaPlayer::PausedState)
+            leave();
+    });
+    Q_EMIT videoChanged();
+    Q_EMIT qualityChanged();
+}
+
+void NowPlaying::leave() const
+{
+    if (m_player && m_link)
+        History::instance().leave(m_link->videoID, m_player->position(), m_player->duration());
+}
+
+QString NowPlaying::resumedAt() const
+{
+    if (m_resumedAt < 0)
+        return {};
+    const qint64 total = m_resumedAt / 1000, hours = total / 3600;
+    const QString minutes = QString::number(total / 60 % 60).rightJustified(hours ? 2 : 1, u'0');
+    return (hours ? QString::number(hours) + u':' : QString()) + minutes + u':' + QString::number(total % 60).rightJustified(2, u'0');
+}
+
+void NowPlaying::startOver()
+{
+    if (m_player)
+        m_player->seek(0);
+    setResumedAt(-1);
+}
+
+void NowPlaying::setTitle(std::optional<QString> title)
+{
+    if (m_title == title)
+        return;
+    m_title = std::move(title);
+    Q_EMIT titleChanged();
+}
+
+void NowPlaying::setChannel(std::optional<QString> channel)
+{
+    if (m_channel == channel)
+        return;
+    m_channel = std::move(channel);
+    Q_EMIT channelChanged();
+}
+
+void NowPlaying::setResumedAt(qint64 ms)
+{
+    if (m_resumedAt == ms)
+        return;
+    m_resumedAt = ms;
+    Q_EMIT resumedAtChanged();
+}
+
+} // namespace vireo

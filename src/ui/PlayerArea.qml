@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vireo
+
+// Where the video shows: the native player's surface or the embedded player, the request's progress
+// over them, and the error when there is one.
+Rectangle {
+    id: root
+
+    required property PlayerModel model
+    required property bool fullScreen
+    signal fullScreenSet(bool on)
+
+    objectName: "playerArea"
+    color: "black"
+    clip: true
+
+    // Made with the window and kept for every video: see VireoApp::makeWindow.
+    VideoSurface {
+        anchors.fill: parent
+        visible: root.model.modeKind === PlayerModel.Native
+        model: root.model
+        fullScreen: root.fullScreen
+        // An accepted video takes the keyboard, so its keys work at once.
+        onVisibleChanged: if (visible) forceActiveFocus()
+        onFullScreenToggled: root.fullScreenSet(!root.fullScreen)
+        onFullScreenLeft: root.fullScreenSet(false)
+    }
+
+    // The embed's module (WebEngine's) loads when first needed, not before the window shows.
+    Loader {
+        id: embedLoader
+        objectName: "embedLoader"
+        anchors.fill: parent
+        active: root.model.modeKind === PlayerModel.Embed
+        onActiveChanged: {
+            if (active)
+                setSource("EmbedView.qml", { videoID: root.model.embedVideoID, start: root.model.nowPlaying.startTime })
+            else
+                source = ""
+        }
+    }
+    Connections {
+        target: embedLoader.item
+        ignoreUnknownSignals: true
+        function onResult(ok: bool) { root.model.embedResult(ok) }
+        function onFullScreenRequested(on: bool) { root.fullScreenSet(on) }
+    }
+
+    Rectangle {
+        objectName: "progressOverlay"
+        anchors.centerIn: parent
+        visible: root.model.loading
+        width: progress.implicitWidth + 24
+        height: progress.implicitHeight + 24
+        radius: 10
+        color: Qt.rgba(0, 0, 0, 0.5)
+
+        ColumnLayout {
+            id: progress
+            anchors.centerIn: parent
+            spacing: 8
+
+            BusyIndicator {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.preferredWidth: 64
+                Layout.preferredHeight: 64
+                running: parent.visible
+                // Drawn light, as it sits on the black player area in every style.
+                palette.dark: "white"
+                palette.text: "white"
+            }
+            Label {
+                objectName: "overlayStatus"
+                Layout.alignment: Qt.AlignHCenter
+                text: root.model.status
+                textFormat: Text.PlainText
+                font.pixelSize: 12
+                color: Qt.rgba(1, 1, 1, 0.8)
+            }
+        }
+    }
+
+    Label {
+        objectName: "errorText"
+        anchors.centerIn: parent
+        width: parent.width - 24
+        visible: root.model.error !== ""
+        text: root.model.error
+        textFormat: Text.PlainText
+        color: "white"
+        wrapMode: Text.Wrap
+        horizontalAlignment: Text.AlignHCenter
+    }
+
+    // Masks the corners: a border whose inner edge is the area's rounded outline.
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: -8
+        radius: 16
+        border.width: 8
+        border.color: root.palette.window
+        color: "transparent"
+        visible: !root.fullScreen
+    }
+}
