@@ -100,7 +100,7 @@ int main(int argc, char *argv[])
         });
         ticker.start(2);
         clock.restart();
-        model->setMaxHeight(1080);
+        Settings::instance().setMaxHeight(1080);
         switches.append(untilPicture(*model, view, clock));
         stalls.append(double(longest));
         model->cancel();
