@@ -73,6 +73,8 @@ QCoro::Task<> RequestRunner::run(QString id, CancelToken task, [[maybe_unused]] 
 
 void RequestRunner::requality(const Source &source, std::shared_ptr<void> hold)
 {
+    if (m_task && m_task->isCancelled()) // the window is going
+        return;
     if (m_switch)
         m_switch->cancel();
     m_switch = std::make_shared<Cancellation>();
