@@ -2,6 +2,7 @@
 // Which instances are asked, in which order: the directory's filter and ranking figure, the ranking,
 // where the list comes from (fresh cache, loopback directory, stale cache, built-in list), and a
 // cache file that no reader ever finds half-written.
+#include "instances/instancehealth.h"
 #include "instances/instancelist.h"
 #include "standins.h"
 
@@ -51,6 +52,8 @@ private Q_SLOTS:
     void directory_data();
     void directory();
     void ranking();
+    void health_data();
+    void health();
     void resolution_data();
     void resolution();
     void cacheNeverTorn();
@@ -92,6 +95,44 @@ void TestInstances::ranking()
     const QList<Instance> ranked = InstanceList::ranked(list, 60);
     for (qsizetype i = 1; i < ranked.size(); ++i)
         QVERIFY(ranked[i - 1].uptime > ranked[i].uptime || ranked[i - 1].host.toInt() < ranked[i].host.toInt());
+}
+
+void TestInstances::health_data()
+{
+    QTest::addColumn<QByteArray>("file"); // what was seen of a, b and c, and when ("MIN" minutes ago)
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QByteArray>("kept"); // the file written back; empty when it stays as it is
+    const auto seen = [](const char *base, const char *what, int minutes) {
+        return '"' + QByteArray(base) + R"(":{"at":MIN)" + QByteArray::number(minutes) + R"(,"seen":")" + what + "\"}";
+    };
+    QTest::newRow("no file: the directory's order") << QByteArray() << u"a b c"_s << QByteArray();
+    QTest::newRow("timed out 29 min ago, refused 29 min ago: behind, in order")
+        << '{' + seen("https://a", "refused", 29) + ',' + seen("https://b", "timedOut", 29) + '}' << u"c a b"_s << QByteArray();
+    QTest::newRow("timed out 31 min ago: back in its place") << '{' + seen("https://a", "timedOut", 31) + '}' << u"a b c"_s << QByteArray("{}");
+    QTest::newRow("unusable 9 min ago, 11 min ago") << '{' + seen("https://a", "unusable", 9) + ',' + seen("https://b", "unusable", 11) + '}'
+                                                   << u"b c a"_s << '{' + seen("https://a", "unusable", 9) + '}';
+    QTest::newRow("an instance no longer listed is let go") << '{' + seen("https://gone", "refused", 1) + '}' << u"a b c"_s << QByteArray("{}");
+    QTest::newRow("a time to come is no failure") << '{' + seen("https://a", "refused", -5) + '}' << u"a b c"_s << QByteArray("{}");
+    QTest::newRow("garbage: as none, and replaced") << QByteArray("<html>{[not json") << u"a b c"_s << QByteArray("{}");
+}
+
+void TestInstances::health()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, order);
+    QFETCH(QByteArray, kept);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto at = [&](QByteArray text) {
+        for (qsizetype i; (i = text.indexOf("MIN")) >= 0;) {
+            const qsizetype end = text.indexOf(',', i);
+            text.replace(i, end - i, QByteArray::number(now.toMSecsSinceEpoch() - text.mid(i + 3, end - i - 3).toLongLong() * 60'000));
+        }
+        return text;
+    };
+    const QList<Instance> list = {{u"a"_s, u"https://a"_s, 0}, {u"b"_s, u"https://b"_s, 0}, {u"c"_s, u"https://c"_s, 0}};
+    const auto [ranked, keep] = InstanceHealth::ranked(list, at(file), now);
+    QCOMPARE(hosts(ranked).join(u' '), order);
+    QCOMPARE(keep, at(kept));
 }
 
 void TestInstances::resolution_data()

@@ -32,8 +32,10 @@ const QString Failure = u"Couldn't play this video. Every source failed — try 
 struct NoCaptions : Attempt {
     QString status() const override { return {}; }
     QString origin() const override { return {}; }
+    QString source() const override { return {}; }
     QUrl watchPage() const override { return {}; }
-    QCoro::Task<std::optional<VideoInfo>> ask(CancelToken) override { co_return std::nullopt; }
+    QCoro::Task<Answer> ask(CancelToken) override { co_return {}; }
+    void played() override {}
     QCoro::Task<QList<Stream>> streams(VideoInfo, StreamChoice, CancelToken) override { co_return {}; }
     QCoro::Task<std::optional<QList<Cue>>> captions(QUrl, CancelToken) override { co_return std::nullopt; }
 };
@@ -59,6 +61,7 @@ private Q_SLOTS:
     void init();
     void request_data();
     void request();
+    void learned();
     void embedTimerEndsOnlyItsOwnWait();
     void supersede_data();
     void supersede();
@@ -266,7 +269,7 @@ std::shared_ptr<PlayerModel> TestPipeline::model(std::chrono::milliseconds readi
 
 void TestPipeline::request_data()
 {
-    QTest::addColumn<QStringList>("instances"); // best first; "*name" is the user's own instance
+    QTest::addColumn<QStringList>("instances"); // best first; "*name" is the user's own instance, "!name" refuses
     QTest::addColumn<QStringList>("answers");   // "name media [title]"; "name+local …" answers only with local=true
     QTest::addColumn<QStringList>("statuses");
     QTest::addColumn<QString>("title");
@@ -286,6 +289,8 @@ void TestPipeline::request_data()
                                                    << ten + QStringList{u"Trying YouTube embed…"_s, u"Playing from YouTube embed"_s} << QString();
     QTest::newRow("the embed stays silent") << QStringList{u"a"_s} << QStringList{}
                                             << QStringList{finding, u"Trying a…"_s, u"Trying a (local)…"_s, u"Trying YouTube embed…"_s, QString()} << QString();
+    QTest::newRow("refused: not asked again with local=true") << QStringList{u"!down"_s, u"one"_s} << QStringList{u"one /clip.mp4"_s}
+                                                             << QStringList{finding, u"Trying down…"_s, u"Trying one…"_s, u"Playing from one"_s} << u"Clip"_s;
     QTest::newRow("own instance first") << QStringList{u"*own"_s, u"one"_s} << QStringList{u"own /clip.mp4"_s, u"one /clip.mp4"_s}
                                         << QStringList{finding, u"Trying 127.0.0.1…"_s, u"Playing from 127.0.0.1"_s} << u"Clip"_s;
 }
@@ -298,7 +303,10 @@ void TestPipeline::request()
     QFETCH(QString, title);
     const QString own = instances.first().startsWith(u'*') ? instances.takeFirst().mid(1) : QString();
     QSettings(u"Vireo"_s, u"Vireo"_s).setValue(u"preferredInstance"_s, own.isEmpty() ? QString() : m_server.base(own) + u'/');
-    QVERIFY(m_home->instances(m_server, instances));
+    QList<std::pair<QString, QString>> cache;
+    for (const QString &name : std::as_const(instances))
+        cache.append(name.startsWith(u'!') ? std::pair(name.mid(1), test::refused()) : std::pair(name, m_server.base(name)));
+    QVERIFY(test::writeCache(m_home->cache(), cache));
     for (const QString &answer : std::as_const(answers)) {
         const QStringList words = answer.split(u' ');
         m_server.answer(words[0].section(u'+', 0, 0), words[1], words[0].endsWith(u"+local"_s),
@@ -329,6 +337,22 @@ void TestPipeline::request()
         m->setVolume(0.25); // for this video, the next ones and the next start
         QVERIFY(m->player()->volume() == 0.25f && PlayerModel::create()->volume() == 0.25);
     }
+}
+
+void TestPipeline::learned()
+{
+    // What a request saw puts the next one's failures last.
+    m_server.route(u"/html/api/v1/videos/"_s + test::Id, {200, "<html>Just a moment...</html>", "text/html"});
+    m_server.answer(u"one"_s, u"/clip.mp4"_s);
+    QVERIFY(m_home->instances(m_server, {u"html"_s, u"one"_s}));
+    const auto m = model();
+    m->play();
+    TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
+    QVERIFY(m_statuses.contains(u"Trying html (local)…"_s));
+    m_statuses.clear();
+    m->play();
+    TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
+    QCOMPARE(m_statuses.mid(1), (QStringList{u"Finding instances…"_s, u"Trying one…"_s, u"Playing from one"_s}));
 }
 
 void TestPipeline::embedTimerEndsOnlyItsOwnWait()

@@ -14,18 +14,25 @@ SourcePipeline::SourcePipeline(std::chrono::milliseconds readiness, CancelToken 
 
 QCoro::Task<std::optional<Source>> SourcePipeline::run(QList<std::shared_ptr<Attempt>> attempts)
 {
+    QStringList silent; // sources that gave no answer at all: they are down, not their streams
     for (const std::shared_ptr<Attempt> &attempt : std::as_const(attempts)) {
         if (m_cancel->isCancelled())
             co_return std::nullopt;
+        if (silent.contains(attempt->source()))
+            continue;
         Q_EMIT statusChanged(attempt->status());
-        const auto info = co_await attempt->ask(m_cancel);
-        if (!info)
+        const Answer answer = co_await attempt->ask(m_cancel);
+        if (answer.silent)
+            silent.append(attempt->source());
+        if (!answer.info)
             continue;
         if (m_cancel->isCancelled())
             co_return std::nullopt;
-        Q_EMIT answered(*info);
-        if (auto source = co_await tryAnswer(attempt, *info))
+        Q_EMIT answered(*answer.info);
+        if (auto source = co_await tryAnswer(attempt, *answer.info)) {
+            attempt->played();
             co_return source;
+        }
     }
     co_return std::nullopt;
 }
@@ -33,7 +40,8 @@ QCoro::Task<std::optional<Source>> SourcePipeline::run(QList<std::shared_ptr<Att
 QCoro::Task<std::optional<Source>> SourcePipeline::tryAnswer(std::shared_ptr<Attempt> attempt, VideoInfo info)
 {
     // Named, not a temporary of the co_await: GCC 12 mishandles the lifetime of those.
-    const StreamChoice choice{m_maxHeight, MediaPlayer::decodable().first, MediaPlayer::decodable().second};
+    const auto [video, audio] = MediaPlayer::decodable();
+    const StreamChoice choice{m_maxHeight, video, audio};
     const QList<Stream> streams = co_await attempt->streams(info, choice, m_cancel);
     for (const Stream &stream : streams) {
         if (m_cancel->isCancelled())

@@ -32,6 +32,8 @@ QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, Cancel
         url.setQuery(QString());
 
     const Http::Response response = co_await Http::get(url, VideoTimeout, MaxAnswerBytes, cancel);
+    if (response.error == QNetworkReply::OperationCanceledError)
+        co_return FetchError::timedOut;
     if (response.error != QNetworkReply::NoError)
         co_return FetchError::network;
     if (response.status != 200)

@@ -12,9 +12,10 @@
 
 namespace vireo {
 
-// Why a fetch failed: no answer at all, an answer that is not a video's (an error status, no JSON
-// object), one without a stream, or a stream at an address Vireo does not play.
-enum class FetchError { network, badServerResponse, resourceUnavailable, badURL };
+// Why a fetch failed: no answer in time, no answer at all (refused, unreachable), an answer that is
+// not a video's (an error status, no JSON object), one without a stream, or a stream at an address
+// Vireo does not play.
+enum class FetchError { timedOut, network, badServerResponse, resourceUnavailable, badURL };
 
 using FetchResult = std::variant<VideoInfo, FetchError>;
 

@@ -4,10 +4,12 @@
 #include "dashmanifest.h"
 #include "invidiousclient.h"
 #include "link.h"
+#include "instances/instancehealth.h"
 #include "instances/instancelist.h"
 #include "net/http.h"
 
 #include <QDir>
+#include <climits>
 #include <QTemporaryFile>
 #include <QUrlQuery>
 #include <QtConcurrent/QtConcurrentRun>
@@ -35,15 +37,25 @@ public:
 
     QString status() const override { return u"Trying "_s + m_instance.host + (m_local ? u" (local)"_s : QString()) + u"…"_s; }
     QString origin() const override { return m_instance.host; }
+    QString source() const override { return m_instance.base; }
     QUrl watchPage() const override { return vireo::watchPage(m_id, m_instance.base); }
 
-    QCoro::Task<std::optional<VideoInfo>> ask(CancelToken cancel) override
+    QCoro::Task<Answer> ask(CancelToken cancel) override
     {
         const FetchResult result = co_await InvidiousClient::fetch(m_instance, m_id, m_local, cancel);
         if (const auto *info = std::get_if<VideoInfo>(&result))
-            co_return *info;
-        co_return std::nullopt;
+            co_return Answer{*info, false};
+        if (cancel && cancel->isCancelled()) // called off: nothing was learned of the instance
+            co_return Answer{};
+        const FetchError error = std::get<FetchError>(result);
+        const bool silent = error == FetchError::timedOut || error == FetchError::network;
+        InstanceHealth::record(m_instance, error == FetchError::timedOut ? InstanceHealth::Outcome::TimedOut
+                                               : silent                  ? InstanceHealth::Outcome::Refused
+                                                                         : InstanceHealth::Outcome::Unusable);
+        co_return Answer{std::nullopt, silent};
     }
+
+    void played() override { InstanceHealth::record(m_instance, InstanceHealth::Outcome::Played); }
 
     QCoro::Task<QList<Stream>> streams(VideoInfo info, StreamChoice choice, CancelToken cancel) override
     {
@@ -102,7 +114,11 @@ QString InvidiousFamily::finding() const
 
 QCoro::Task<QList<std::shared_ptr<Attempt>>> InvidiousFamily::attempts(QString id)
 {
-    QList<Instance> instances = co_await InstanceList::top(5, m_directory);
+    // The directory's best that have not failed here lately, then those that have.
+    const QList<Instance> loaded = co_await InstanceList::load(m_directory);
+    const QList<Instance> byUptime = InstanceList::ranked(loaded, INT_MAX);
+    const QList<Instance> all = co_await InstanceHealth::ranked(byUptime);
+    QList<Instance> instances = all.mid(0, 5);
     if (const auto own = Instance::fromAddress(m_ownInstance))
         instances.prepend(*own);
     QList<std::shared_ptr<Attempt>> attempts;

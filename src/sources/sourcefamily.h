@@ -31,6 +31,13 @@ struct StreamChoice {
     QStringList audioCodecs;
 };
 
+// What a source said when asked: the video's answer, or nothing; `silent` when it did not answer at
+// all (refused, or not in time), so that its other attempts need not wait for it too.
+struct Answer {
+    std::optional<VideoInfo> info;
+    bool silent = false;
+};
+
 // One try at one source of a video. It says what the status line shows while it runs and where the
 // video's page is, asks the source for the video, and then offers what to play of the answer and
 // how to fetch the answer's captions.
@@ -43,12 +50,16 @@ public:
     [[nodiscard]] virtual QString status() const = 0;
     // Who plays the video, as "Playing from …" names it.
     [[nodiscard]] virtual QString origin() const = 0;
+    // Which source it asks: attempts at one source share it.
+    [[nodiscard]] virtual QString source() const = 0;
     // The video's watch page there, for the browser.
     [[nodiscard]] virtual QUrl watchPage() const = 0;
-    // The source's answer; nothing when it has none for the video.
-    virtual QCoro::Task<std::optional<VideoInfo>> ask(CancelToken cancel) = 0;
+    // The source's answer; what went wrong is remembered for the next requests' order.
+    virtual QCoro::Task<Answer> ask(CancelToken cancel) = 0;
     // What to try to play of an answer, in the order to try it; empty when the request was called off.
     virtual QCoro::Task<QList<Stream>> streams(VideoInfo info, StreamChoice choice, CancelToken cancel) = 0;
+    // A stream of its answer became ready to play: its source's failures are forgotten.
+    virtual void played() = 0;
     // The cues of one caption track of the answer; nothing when they cannot be had.
     virtual QCoro::Task<std::optional<QList<Cue>>> captions(QUrl track, CancelToken cancel) = 0;
 };
