@@ -30,7 +30,7 @@ const QString Failure = u"Couldn't play this video. Every source failed — try 
 
 // An attempt that has no captions to give: what a test of the choice of track needs.
 struct NoCaptions : Attempt {
-    QString status() const override { return {}; }
+    QString label() const override { return {}; }
     QString origin() const override { return {}; }
     QString source() const override { return {}; }
     QUrl watchPage() const override { return {}; }
@@ -62,6 +62,7 @@ private Q_SLOTS:
     void request_data();
     void request();
     void learned();
+    void askAhead();
     void embedTimerEndsOnlyItsOwnWait();
     void supersede_data();
     void supersede();
@@ -353,6 +354,39 @@ void TestPipeline::learned()
     m->play();
     TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
     QCOMPARE(m_statuses.mid(1), (QStringList{u"Finding instances…"_s, u"Trying one…"_s, u"Playing from one"_s}));
+}
+
+void TestPipeline::askAhead()
+{
+    // Sources slow to answer are asked ahead of their turn, three at most at once, in rank order;
+    // answers are taken in rank order too, so a better source's later answer wins.
+    const QStringList names{u"a"_s, u"b"_s, u"c"_s, u"d"_s};
+    const auto path = [](const QString &name) { return u"/%1/api/v1/videos/%2"_s.arg(name, test::Id); };
+    for (const QString &name : names) {
+        m_server.answer(name, u"/clip.mp4"_s);
+        m_server.hold(path(name));
+    }
+    QVERIFY(m_home->instances(m_server, names));
+    const auto m = PlayerModel::create({1s, 1200ms, QUrl(test::refused()), 300ms});
+    m->setUrlText(ShortLink);
+    m->play();
+    const auto asked = [&] {
+        QString seen;
+        for (const QString &name : names)
+            seen += QString::number(m_server.requests(path(name)));
+        return seen;
+    };
+    TRY_COMPARE(asked(), u"1110"_s);
+    QCOMPARE(m->status(), u"Trying a, b, c…"_s);
+    QTest::qWait(1000); // long past its patience for c: no fourth while three wait
+    QCOMPARE(asked(), u"1110"_s);
+    m_server.release(path(u"b"_s));
+    TRY_COMPARE(asked(), u"1111"_s); // b's place goes to d, as c is overdue
+    QVERIFY(m->loading());           // b answered, but a comes first while it may still answer
+    m_server.release(path(u"a"_s));
+    TRY_VERIFY2(!m->loading(), m->status());
+    QCOMPARE(m->status(), u"Playing from a"_s);
+    m->cancel();
 }
 
 void TestPipeline::embedTimerEndsOnlyItsOwnWait()

@@ -43,7 +43,7 @@ QCoro::Task<> RequestRunner::run(QString id, CancelToken task, [[maybe_unused]] 
     Q_EMIT statusChanged(family.finding());
     const auto attempts = co_await family.attempts(id);
 
-    SourcePipeline pipeline(m_timing.readiness, task, Settings::instance().maxHeight());
+    SourcePipeline pipeline(m_timing.readiness, task, Settings::instance().maxHeight(), m_timing.askAhead);
     connect(&pipeline, &SourcePipeline::statusChanged, this, &RequestRunner::statusChanged);
     connect(&pipeline, &SourcePipeline::loadingStream, this, &RequestRunner::loadingStream);
     connect(&pipeline, &SourcePipeline::answered, this, &RequestRunner::answered);

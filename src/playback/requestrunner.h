@@ -27,6 +27,8 @@ public:
         std::chrono::milliseconds readiness = ReadinessTimeout;
         std::chrono::milliseconds embed = std::chrono::seconds(12);
         QUrl directory;
+        // How long a source may leave its answer unsent before the next one is asked too.
+        std::chrono::milliseconds askAhead = std::chrono::seconds(2);
     };
 
     RequestRunner(const Timing &timing, QObject *parent);

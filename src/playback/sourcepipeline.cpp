@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "sourcepipeline.h"
 
+#include "askahead.h"
 #include "readiness.h"
 
 namespace vireo {
 
-SourcePipeline::SourcePipeline(std::chrono::milliseconds readiness, CancelToken cancel, int maxHeight)
+SourcePipeline::SourcePipeline(std::chrono::milliseconds readiness, CancelToken cancel, int maxHeight,
+                               std::chrono::milliseconds patience)
     : m_readiness(readiness)
+    , m_patience(patience)
     , m_cancel(std::move(cancel))
     , m_maxHeight(maxHeight)
 {
@@ -14,23 +17,22 @@ SourcePipeline::SourcePipeline(std::chrono::milliseconds readiness, CancelToken 
 
 QCoro::Task<std::optional<Source>> SourcePipeline::run(QList<std::shared_ptr<Attempt>> attempts)
 {
-    QStringList silent; // sources that gave no answer at all: they are down, not their streams
-    for (const std::shared_ptr<Attempt> &attempt : std::as_const(attempts)) {
+    AskAhead asks(attempts, m_patience, m_cancel);
+    connect(&asks, &AskAhead::statusChanged, this, &SourcePipeline::statusChanged);
+    for (int i = 0; i < attempts.size(); ++i) {
         if (m_cancel->isCancelled())
             co_return std::nullopt;
-        if (silent.contains(attempt->source()))
+        // A source that gave no answer at all is down, not its streams.
+        if (asks.skipped(i))
             continue;
-        Q_EMIT statusChanged(attempt->status());
-        const Answer answer = co_await attempt->ask(m_cancel);
-        if (answer.silent)
-            silent.append(attempt->source());
+        const Answer answer = co_await asks.answer(i);
         if (!answer.info)
             continue;
         if (m_cancel->isCancelled())
             co_return std::nullopt;
         Q_EMIT answered(*answer.info);
-        if (auto source = co_await tryAnswer(attempt, *answer.info)) {
-            attempt->played();
+        if (auto source = co_await tryAnswer(attempts[i], *answer.info)) {
+            attempts[i]->played();
             co_return source;
         }
     }

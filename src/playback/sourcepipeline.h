@@ -21,16 +21,18 @@ struct Source {
     int height = 0; // of the video that plays; 0 when not known
 };
 
-// The search for a native stream of one request: the attempts a source family gave, one after the
-// other, each answer's streams in a candidate player until one becomes ready. At most one candidate
-// exists at a time. It reports as it goes and changes nothing else; a request that is called off
+// The search for a native stream of one request: the attempts a source family gave, in their order
+// (their sources asked ahead when one is slow to answer), each answer's streams in a candidate player
+// until one becomes ready. At most one candidate exists at a time. It reports as it goes and changes nothing else; a request that is called off
 // ends at its next check, its candidate let go at once.
 class SourcePipeline : public QObject
 {
     Q_OBJECT
 public:
-    // `maxHeight` 0 plays the single-file stream only.
-    SourcePipeline(std::chrono::milliseconds readiness, CancelToken cancel, int maxHeight);
+    // `maxHeight` 0 plays the single-file stream only. `patience`: how long a source may leave its
+    // answer unsent before the next one is asked too.
+    SourcePipeline(std::chrono::milliseconds readiness, CancelToken cancel, int maxHeight,
+                   std::chrono::milliseconds patience = std::chrono::seconds(2));
 
     // The first source that becomes ready; nothing when every attempt failed or the request was
     // called off.
@@ -39,7 +41,7 @@ public:
     QCoro::Task<std::optional<Source>> tryAnswer(std::shared_ptr<Attempt> attempt, VideoInfo info);
 
 Q_SIGNALS:
-    // Before each attempt.
+    // As the sources asked change: "Trying a, b…".
     void statusChanged(const QString &status);
     // Each answer an instance gave, whether or not its stream plays.
     void answered(const vireo::VideoInfo &info);
@@ -52,6 +54,7 @@ private:
     QCoro::Task<std::shared_ptr<MediaPlayer>> candidate(Stream stream);
 
     const std::chrono::milliseconds m_readiness;
+    const std::chrono::milliseconds m_patience;
     const CancelToken m_cancel;
     const int m_maxHeight;
 };

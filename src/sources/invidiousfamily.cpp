@@ -35,7 +35,7 @@ public:
     {
     }
 
-    QString status() const override { return u"Trying "_s + m_instance.host + (m_local ? u" (local)"_s : QString()) + u"…"_s; }
+    QString label() const override { return m_instance.host + (m_local ? u" (local)"_s : QString()); }
     QString origin() const override { return m_instance.host; }
     QString source() const override { return m_instance.base; }
     QUrl watchPage() const override { return vireo::watchPage(m_id, m_instance.base); }

@@ -38,7 +38,7 @@ struct Answer {
     bool silent = false;
 };
 
-// One try at one source of a video. It says what the status line shows while it runs and where the
+// One try at one source of a video. It says what the status line calls it and where the
 // video's page is, asks the source for the video, and then offers what to play of the answer and
 // how to fetch the answer's captions.
 class Attempt
@@ -46,8 +46,8 @@ class Attempt
 public:
     virtual ~Attempt() = default;
 
-    // "Trying …", while this attempt runs.
-    [[nodiscard]] virtual QString status() const = 0;
+    // What the status line calls it while it is asked: "Trying " + label + "…".
+    [[nodiscard]] virtual QString label() const = 0;
     // Who plays the video, as "Playing from …" names it.
     [[nodiscard]] virtual QString origin() const = 0;
     // Which source it asks: attempts at one source share it.
