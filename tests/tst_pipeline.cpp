@@ -334,7 +334,7 @@ void TestPipeline::request()
         const QString host = statuses.last().mid(13);
         QCOMPARE(m->nowPlaying()->channel(), u"Channel"_s);
         QCOMPARE(m->nowPlaying()->browserURL().toString(), m_server.base(host == u"127.0.0.1"_s ? own : host) + u"/watch?v="_s + test::Id);
-        TRY_COMPARE(m->player()->playbackState(), QMediaPlayer::PlayingState);
+        TRY_COMPARE(m->player()->state(), MediaPlayer::State::Playing);
         m->setVolume(0.25); // for this video, the next ones and the next start
         QVERIFY(m->player()->volume() == 0.25f && PlayerModel::create()->volume() == 0.25);
     }

@@ -162,14 +162,14 @@ void TestWindow::nativePlayback()
     const auto other = PlayerModel::create();
     QSignalSpy told(other.get(), &PlayerModel::urlTextChanged);
     QTest::keyClick(m_window, Qt::Key_Space);
-    TRY_COMPARE(m_model->player()->playbackState(), QMediaPlayer::PausedState);
+    TRY_COMPARE(m_model->player()->state(), MediaPlayer::State::Paused);
     QTest::keyClick(m_window, Qt::Key_Greater, Qt::ShiftModifier);
     QCOMPARE(m_model->player()->rate(), 1.25);
     QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
     QTest::keyClick(m_window, Qt::Key_Space);
     QTest::keyClick(m_window, Qt::Key_K);
     QVERIFY(m_model->urlText() == u" k"_s && other->urlText() == u" k"_s && told.size() == 2);
-    QCOMPARE(m_model->player()->playbackState(), QMediaPlayer::PausedState);
+    QCOMPARE(m_model->player()->state(), MediaPlayer::State::Paused);
 
     // An empty link: the message, and the video's rows and title gone.
     QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);

@@ -52,7 +52,7 @@ Inhibitor::Inhibitor(QDBusConnection bus, PlayerModel *model, QObject *parent)
 {
     connect(model, &PlayerModel::modeChanged, this, [this] {
         if (MediaPlayer *player = m_model ? m_model->player() : nullptr)
-            connect(player, &MediaPlayer::playbackStateChanged, this, &Inhibitor::update);
+            connect(player, &MediaPlayer::stateChanged, this, &Inhibitor::update);
         update();
     });
 }

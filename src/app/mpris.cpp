@@ -131,7 +131,7 @@ void Mpris::watch(PlayerModel *model)
         if (model->modeKind() == PlayerModel::Native || model->modeKind() == PlayerModel::Embed)
             m_tracks.insert(model, ++m_lastTrack);
         if (const MediaPlayer *player = model->player()) {
-            connect(player, &MediaPlayer::playbackStateChanged, this, [this, model, player, fresh = true]() mutable {
+            connect(player, &MediaPlayer::stateChanged, this, [this, model, player, fresh = true]() mutable {
                 if (player->playing()) {
                     started(model);
                     // A video that went on where it was left moved there before it first played.
@@ -189,10 +189,10 @@ QDBusObjectPath Mpris::track() const
 QString Mpris::playbackStatus() const
 {
     if (const MediaPlayer *p = player()) {
-        switch (p->playbackState()) {
-        case QMediaPlayer::PlayingState: return u"Playing"_s;
-        case QMediaPlayer::PausedState: return u"Paused"_s;
-        case QMediaPlayer::StoppedState: return u"Stopped"_s;
+        switch (p->state()) {
+        case MediaPlayer::State::Playing: return u"Playing"_s;
+        case MediaPlayer::State::Paused: return u"Paused"_s;
+        case MediaPlayer::State::Stopped: return u"Stopped"_s;
         }
     }
     const PlayerModel *model = current();

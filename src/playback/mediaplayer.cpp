@@ -23,6 +23,16 @@ constexpr auto RetireDelay = 250ms;
 
 } // namespace
 
+MediaPlayer::State MediaPlayer::state() const
+{
+    switch (m_player->playbackState()) {
+    case QMediaPlayer::PlayingState: return State::Playing;
+    case QMediaPlayer::PausedState: return State::Paused;
+    case QMediaPlayer::StoppedState: break;
+    }
+    return State::Stopped;
+}
+
 std::pair<QStringList, QStringList> MediaPlayer::decodable()
 {
     static const auto codecs = [] {
@@ -77,7 +87,7 @@ MediaPlayer::MediaPlayer(const QUrl &url)
             fail(m_player->errorString());
         }
     });
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MediaPlayer::playbackStateChanged);
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MediaPlayer::stateChanged);
     connect(m_player, &QMediaPlayer::positionChanged, this, &MediaPlayer::positionChanged);
     connect(m_player, &QMediaPlayer::durationChanged, this, &MediaPlayer::durationChanged);
     connect(m_player, &QMediaPlayer::seekableChanged, this, &MediaPlayer::seekableChanged);

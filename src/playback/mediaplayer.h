@@ -20,7 +20,7 @@ class MediaPlayer : public QObject
     Q_OBJECT
     Q_PROPERTY(bool failed READ failed NOTIFY statusChanged FINAL)
     Q_PROPERTY(QString errorString READ errorString NOTIFY statusChanged FINAL)
-    Q_PROPERTY(bool playing READ playing NOTIFY playbackStateChanged FINAL)
+    Q_PROPERTY(bool playing READ playing NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 position READ position NOTIFY positionChanged FINAL)
     Q_PROPERTY(qint64 duration READ duration NOTIFY durationChanged FINAL)
     Q_PROPERTY(bool seekable READ seekable NOTIFY seekableChanged FINAL)
@@ -28,6 +28,8 @@ class MediaPlayer : public QObject
 public:
     enum class ItemStatus { Unknown, ReadyToPlay, Failed };
     Q_ENUM(ItemStatus)
+    enum class State { Stopped, Playing, Paused };
+    Q_ENUM(State)
 
     // Starts loading at once, paused, so that the first picture is on its sink by the time it is
     // ready. Dropping the last reference retires the player: it falls silent at once and is torn
@@ -41,8 +43,8 @@ public:
     [[nodiscard]] bool failed() const { return m_status == ItemStatus::Failed; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
 
-    [[nodiscard]] QMediaPlayer::PlaybackState playbackState() const { return m_player->playbackState(); }
-    [[nodiscard]] bool playing() const { return playbackState() == QMediaPlayer::PlayingState; }
+    [[nodiscard]] State state() const;
+    [[nodiscard]] bool playing() const { return state() == State::Playing; }
     // In milliseconds.
     [[nodiscard]] qint64 position() const { return m_player->position(); }
     [[nodiscard]] qint64 duration() const { return m_player->duration(); }
@@ -74,7 +76,7 @@ public:
 
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);
-    void playbackStateChanged();
+    void stateChanged();
     void positionChanged();
     void durationChanged();
     void seekableChanged();

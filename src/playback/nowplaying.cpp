@@ -70,8 +70,8 @@ void NowPlaying::accept(const Source &source, bool fresh)
         setResumedAt(start && !m_link->start ? *kept : -1);
     }
     m_captions->show(source.info.captions, source.attempt, m_player);
-    connect(m_player, &MediaPlayer::playbackStateChanged, this, [this] {
-        if (m_player && m_player->playbackState() == QMediaPlayer::PausedState)
+    connect(m_player, &MediaPlayer::stateChanged, this, [this] {
+        if (m_player && m_player->state() == MediaPlayer::State::Paused)
             leave();
     });
     Q_EMIT videoChanged();
