@@ -5,8 +5,6 @@
 //   start:   `vireo LINK` and `mpv URL` (its default output, and --vo=x11), process start to picture
 //   running: a window that has been up a while, Return (a key through xdotool) and mpv's `loadfile`
 //            over its IPC socket to picture; the first link of the process, then later ones
-//   floor:   both again with Qt's own player and video output in a bare window (bench_window bare),
-//            given the clip's address: what this toolkit does with no API call and nothing else
 // Prints one line per figure. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
 // side when mpv is missing. Runs a stand-in instance on 127.0.0.1; VIREO is the executable.
 #include "median.h"
@@ -138,7 +136,7 @@ private:
     QList<std::pair<qint64, double>> m_frames;
 };
 
-enum class Player { Vireo, Bare, Mpv };
+enum class Player { Vireo, Mpv };
 
 class Bench
 {
@@ -185,12 +183,10 @@ public:
         QProcess process;
         if (player == Player::Vireo)
             launch(process, qEnvironmentVariable("VIREO"), {});
-        else if (player == Player::Bare)
-            launch(process, bare(), {u"bare"_s});
         else
             launch(process, u"mpv"_s, mpvArguments() << u"--idle=yes"_s << u"--force-window=yes"_s << u"--input-ipc-server="_s + socket);
-        const QString name = player == Player::Vireo ? u"^Vireo$"_s : u"^Bare$"_s;
-        const QString link = player == Player::Vireo ? Bench::link() : clip();
+        const QString name = u"^Vireo$"_s;
+        const QString link = Bench::link();
         QList<double> times;
         QLocalSocket ipc;
         std::optional<qint64> window = typed ? xdo({u"search"_s, u"--sync"_s, u"--name"_s, name}) : std::nullopt;
@@ -199,8 +195,6 @@ public:
             xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window.value_or(0))});
         else
             ipc.connectToServer(socket);
-        if (player == Player::Bare)
-            xdo({u"key"_s, u"ctrl+l"_s, u"type"_s, link});
         for (int i = 0; i < links; ++i) {
             if (i > 0) {
                 if (typed) {
@@ -225,7 +219,7 @@ public:
                 say(u"  (no picture after %1 s; the screen's saturation was %2)"_s.arg(GiveUp.count()).arg(m_recorder.lastSaturation()));
                 break;
             }
-            const QString what = player == Player::Vireo ? u"vireo link"_s : player == Player::Bare ? u"bare link"_s : u"mpv loadfile"_s;
+            const QString what = player == Player::Vireo ? u"vireo link"_s : u"mpv loadfile"_s;
             times.append(*trace(what, (*shown - t0) / 1000.0));
             pause(300ms);
         }
@@ -234,8 +228,6 @@ public:
     }
 
     static QStringList mpvArguments() { return {u"--no-config"_s, u"--ao=pulse"_s, u"--really-quiet"_s}; }
-    // The toolkit's floor: Qt's own player and video output in a bare window (bench_window bare).
-    static QString bare() { return QCoreApplication::applicationDirPath() + u"/bench_window"_s; }
 
 private:
     // VIREO_BENCH_LOG names a file for what the programs write on standard error.
@@ -304,16 +296,13 @@ int main(int argc, char *argv[])
 
     // One untimed start of each first: the plugin registry and the page cache warm, as on a desktop.
     bench.start(qEnvironmentVariable("VIREO"), {Bench::link()});
-    bench.start(Bench::bare(), {u"bare"_s, bench.clip()});
     if (withMpv)
         bench.start(u"mpv"_s, Bench::mpvArguments() << bench.clip());
 
-    QList<double> vireo, bare, mpv, mpvX11;
+    QList<double> vireo, mpv, mpvX11;
     for (int i = 0; i < runs; ++i) {
         if (const auto ms = bench.start(qEnvironmentVariable("VIREO"), {Bench::link()}))
             vireo.append(*ms);
-        if (const auto ms = bench.start(Bench::bare(), {u"bare"_s, bench.clip()}))
-            bare.append(*ms);
         if (!withMpv)
             continue;
         if (const auto ms = bench.start(u"mpv"_s, Bench::mpvArguments() << bench.clip()))
@@ -323,12 +312,11 @@ int main(int argc, char *argv[])
     }
     say(u"first frame from a start with a link, median of %1: Vireo %2, mpv %3 (default output), ratio %4 (goal <= 1.0); mpv --vo=x11 %5, ratio %6 (goal <= 1.3)"_s
             .arg(runs).arg(figure(vireo), figure(mpv), ratio(vireo, mpv), figure(mpvX11), ratio(vireo, mpvX11)));
-    say(u"  floor: Qt's own player in a bare window, started with the clip's address, %1, against mpv %2"_s.arg(figure(bare), ratio(bare, mpv)));
 
     constexpr int Links = 4;
     QMap<Player, QList<double>> first, later;
     for (int i = 0; i < runs; ++i) {
-        for (const Player player : {Player::Vireo, Player::Bare, Player::Mpv}) {
+        for (const Player player : {Player::Vireo, Player::Mpv}) {
             if (player == Player::Mpv && !withMpv)
                 continue;
             const QList<double> times = bench.running(player, Links);
@@ -339,8 +327,6 @@ int main(int argc, char *argv[])
     for (const auto &[which, times] : {std::pair{u"first link of the process"_s, first}, std::pair{u"later links"_s, later}}) {
         say(u"first frame after Return in a running window, %1, median of %2: Vireo %3, mpv loadfile %4, ratio %5 (goal <= 1.3)"_s
                 .arg(which).arg(times[Player::Vireo].size()).arg(figure(times[Player::Vireo]), figure(times[Player::Mpv]), ratio(times[Player::Vireo], times[Player::Mpv])));
-        say(u"  floor: Qt's own player in a bare window, one player for every link, given the clip's address, %1, against mpv %2"_s
-                .arg(figure(times[Player::Bare]), ratio(times[Player::Bare], times[Player::Mpv])));
     }
     return 0;
 }

@@ -8,11 +8,8 @@
 //       closing a playing window, dropping a candidate after its time-out or after an error.
 //   bench_window quit : two windows play and both are closed; prints the longest stall until the
 //       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
-//   bench_window bare [URL] : the floor of this toolkit, a window titled "Bare" with Qt's own player
-//       and video output and a link field (Return plays what it holds; Ctrl+L selects it), with the
-//       product's graphics set-up; plays URL at once when given.
-//   bench_window floor : the stalls of such a window: its first second, a first request, and closing
-//       (and deleting) it after it played while a second one stays, "stall floor-<moment> <ms>".
+//   bench_window floor : the floor of this toolkit, the first second of a bare Qt Quick window with a
+//       text field and the product's graphics set-up, "stall floor-first-second <ms>".
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/playermodel.h"
 #include "standins.h"
@@ -117,9 +114,8 @@ struct Stage {
     test::Home home;
     VireoApp windows{PlayerModel::Timing{2s, 12s, QUrl(test::refused())}};
 
-    explicit Stage(Startup &startup)
+    Stage()
     {
-        startup.warmUpAfter(windows);
         server.answer(u"clip"_s, u"/clip.mp4"_s);
         server.answer(u"silent"_s, u"/silent.mp4"_s);
         server.answer(u"missing"_s, u"/missing.mp4"_s);
@@ -149,9 +145,9 @@ struct Stage {
     }
 };
 
-int stalls(Startup &startup)
+int stalls()
 {
-    Stage stage(startup);
+    Stage stage;
     QQuickWindow *first = nullptr;
     measure("first-second", [&] { first = stage.window({u"clip"_s}); }, 1000ms);
     PlayerModel *model = Stage::model(first);
@@ -181,66 +177,27 @@ int stalls(Startup &startup)
     return 0;
 }
 
-constexpr char BarePlayer[] = R"(
+constexpr char BareWindow[] = R"(
 import QtQuick
 import QtQuick.Controls
-import QtMultimedia
 ApplicationWindow {
-    property string link
-    readonly property alias player: player
-    title: "Bare"
     width: 960
     height: 640
     visible: true
-    MediaPlayer {
-        id: player
-        audioOutput: AudioOutput {}
-        videoOutput: video
-    }
-    VideoOutput { id: video; anchors.fill: parent; visible: player.source != "" }
-    TextField {
-        id: field
-        width: parent.width
-        focus: true
-        text: link
-        onAccepted: {
-            player.source = text.startsWith("http") ? text : ""
-            player.play()
-        }
-    }
-    Shortcut { sequence: "Ctrl+L"; onActivated: field.selectAll() }
-    Component.onCompleted: if (link) field.accepted()
+    TextField { width: parent.width; focus: true }
 }
 )";
 
-QQuickWindow *bareWindow(QQmlApplicationEngine &engine, const QString &link = {})
-{
-    engine.setInitialProperties({{u"link"_s, link}});
-    engine.loadData(BarePlayer);
-    return qobject_cast<QQuickWindow *>(engine.rootObjects().constLast());
-}
-
 int floorStalls()
 {
-    test::TestServer server;
     QQmlApplicationEngine engine;
-    QQuickWindow *first = nullptr;
-    measure("floor-first-second", [&] { first = bareWindow(engine); }, 1000ms);
-    auto *player = first->property("player").value<QObject *>();
-    measure("floor-request", [&] {
-        player->setProperty("source", server.url(u"/clip.mp4"_s));
-        QMetaObject::invokeMethod(player, "play");
-        await([&] { return player->property("playbackState").toInt() == 1 && player->property("position").toLongLong() > 0; });
-    });
-    bareWindow(engine);
-    QTest::qWait(1000);
-    measure("floor-close-window", [&] { first->close(); first->deleteLater(); });
+    measure("floor-first-second", [&] { engine.loadData(BareWindow); }, 1000ms);
     return 0;
 }
 
-int quit(Startup &startup)
+int quit()
 {
-    auto *stage = new Stage(startup); // lives until the end of main(), as the product's windows do
+    auto *stage = new Stage; // lives until the end of main(), as the product's windows do
     Stage::play(Stage::model(stage->window({u"clip"_s})));
     Stage::play(Stage::model(stage->window({u"clip"_s})));
     Probe probe;
@@ -273,26 +230,21 @@ int main(int argc, char *argv[])
         reportFirstFrame(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)));
         return app.exec();
     }
-    if (mode == "bare" || mode == "floor") {
+    if (mode == "floor") {
         VireoApp::prepare();
         QGuiApplication app(argc, argv);
-        if (mode == "floor")
-            return floorStalls();
-        QQmlApplicationEngine engine;
-        bareWindow(engine, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
-        return app.exec();
+        return floorStalls();
     }
     if (mode != "vireo" && mode != "stalls" && mode != "quit") {
-        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|bare [URL]|floor\n";
+        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|floor\n";
         return 2;
     }
     Startup startup(argc, argv);
     if (mode == "stalls")
-        return stalls(startup);
+        return stalls();
     if (mode == "quit")
-        return quit(startup);
+        return quit();
     VireoApp windows;
-    startup.warmUpAfter(windows);
     reportFirstFrame(windows.newWindow());
     return QGuiApplication::exec();
 }

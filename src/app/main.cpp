@@ -48,7 +48,6 @@ int main(int argc, char *argv[])
     vireo::Session session(windows);
     if (!session.start(link))
         return 0;
-    startup.warmUpAfter(windows);
     // Without its first window there is nothing to show. Queued, as the first may fail before the
     // event loop runs.
     QObject::connect(&windows, &vireo::VireoApp::openFailed, &windows, [&windows] {

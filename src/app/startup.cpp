@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "startup.h"
 
+#include "playback/mediaplayer.h"
 #include "vireoapp.h"
 
 namespace vireo {
@@ -18,13 +19,8 @@ int &prepared(int &argc)
 Startup::Startup(int &argc, char **argv)
     : m_app(prepared(argc), argv)
 {
-}
-
-void Startup::warmUpAfter(const VireoApp &windows)
-{
-    // Not before: until the window is on screen, the main thread and a link's stream need both
-    // cores and the same locks.
-    QObject::connect(&windows, &VireoApp::windowShown, &windows, [this] { m_warmup.start(); });
+    // The application object sets the C library's locale from the environment.
+    MediaPlayer::prepare();
 }
 
 } // namespace vireo

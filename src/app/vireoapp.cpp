@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vireoapp.h"
 
-#include "playback/mediawarmup.h"
+#include "playback/mediaplayer.h"
 
 #include <QGuiApplication>
 #include <QQmlComponent>
@@ -50,8 +50,6 @@ QQuickWindow *VireoApp::newWindow()
 QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
 {
     QQmlEngine::setObjectOwnership(model.get(), QQmlEngine::CppOwnership);
-    // The window's video surface loads Qt's media layer.
-    MediaWarmup::initialise();
     QQmlComponent component(&m_engine, QUrl(u"qrc:/qt/qml/Vireo/Main.qml"_s), QQmlComponent::PreferSynchronous);
     if (!component.isReady()) {
         qWarning().noquote() << component.errorString();
@@ -63,22 +61,11 @@ QQuickWindow *VireoApp::makeWindow(std::shared_ptr<PlayerModel> model)
         qWarning().noquote() << component.errorString();
         return nullptr;
     }
-    // The video surface hands GStreamer the window's graphics whenever they come or go while it is
-    // in the window, and GStreamer makes a graphics context of its own for them: ~100 ms of work
-    // under software rendering, with this thread or the window's frame waiting. Its frames come from
-    // each player's own sink, in memory, so it has no use for them. So the surface is made with the
-    // window, before its graphics exist, and is not told when they come or go.
-    if (auto *output = window->findChild<QQuickItem *>(u"videoOutput"_s)) {
-        disconnect(window, &QQuickWindow::sceneGraphInitialized, output, nullptr);
-        disconnect(window, &QQuickWindow::sceneGraphInvalidated, output, nullptr);
-    }
     PlayerModel *opened = model.get();
     m_windows.push_back({window, std::move(model)});
     // Signals declared in QML are reached by name.
     connect(window, SIGNAL(newWindowRequested()), this, SLOT(newWindow()));
     connect(window, SIGNAL(windowClosed()), this, SLOT(windowClosed()));
-    // Its first frame is on screen (frameSwapped comes from the render thread; this runs on ours).
-    connect(window, &QQuickWindow::frameSwapped, this, &VireoApp::windowShown, Qt::SingleShotConnection);
     Q_EMIT windowOpened(window, opened);
     return window;
 }
@@ -167,8 +154,9 @@ void VireoApp::windowClosed()
 
 void VireoApp::quitWhenQuiet(int attempts)
 {
-    // Dropped players wind down from the event loop (MediaPlayer::retire); quitting first would tear
-    // them down at exit, blocking. A candidate still waiting on a silent server is not waited for.
+    // Dropped players wind down off this thread (MediaPlayer::retire), their pictures freed by their
+    // views first; quitting first would tear them down at exit. A core still waiting on a silent
+    // server is not waited for.
     if (MediaPlayer::liveCount() == 0 || attempts == 0)
         QCoreApplication::quit();
     else

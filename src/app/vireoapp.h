@@ -43,8 +43,6 @@ Q_SIGNALS:
     void windowOpened(QQuickWindow *window, vireo::PlayerModel *model);
     void openFailed();
     void windowClosing(vireo::PlayerModel *model);
-    // A window's first frame is on screen.
-    void windowShown();
 
 private Q_SLOTS:
     void windowClosed();

@@ -1,57 +1,82 @@
 // SPDX-License-Identifier: MIT
 #include "mediaplayer.h"
 
-#include "mediawarmup.h"
-
-#include <QCoreApplication>
-#include <QMediaFormat>
-#include <QTimer>
-#include <QVideoFrame>
+#include <QLoggingCategory>
+#include <QThreadPool>
 #include <algorithm>
 #include <atomic>
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <mpv/client.h>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
+
+Q_LOGGING_CATEGORY(lcPlayer, "vireo.player", QtWarningMsg)
 
 namespace vireo {
 namespace {
 
 std::atomic<int> live = 0;
 
-// Long enough for a paused pipeline to hand its last frame to the event loop.
-constexpr auto RetireDelay = 250ms;
+// What the events say, by the number each observed property was given.
+enum Observed : quint64 { TimePos = 1, Duration, Seekable, Pause, EofReached, PausedForCache, VideoHeight, Speed, VoConfigured };
+
+struct Option {
+    const char *name;
+    const char *value;
+};
+
+// Everything mpv would do beyond playing what it is handed is off: no helper programs, scripts,
+// configuration files, on-screen controls or key bindings of its own, and no captions (they are ours).
+constexpr Option Options[] = {
+    {"vo", "null"}, // until a view draws it
+    {"ytdl", "no"},
+    {"load-scripts", "no"},
+    {"config", "no"},
+    {"osc", "no"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"terminal", "no"},
+    // Off by default in this mpv: a stream behind a certificate nobody trusts must not play.
+    {"tls-verify", "yes"},
+    {"network-timeout", "10"},
+    // Bounded memory on a long video.
+    {"demuxer-max-bytes", "150MiB"},
+    {"demuxer-max-back-bytes", "50MiB"},
+    {"hwdec", "auto-safe"},
+    {"sid", "no"},
+    {"sub-auto", "no"},
+    {"keep-open", "yes"},
+    {"idle", "yes"},
+    {"pause", "yes"},
+    // A sound server that is gone or refuses costs the sound, never the picture.
+    {"audio-fallback-to-null", "yes"},
+    {"audio-client-name", "Vireo"},
+    // PipeWire desktops serve PulseAudio clients too; asking PipeWire first fails slowly elsewhere.
+    {"ao", "pulse,pipewire,alsa"},
+    // The server's own buffer size: mpv's default makes some servers hold back the first second.
+    {"pulse-buffer", "native"},
+};
+
+void onWakeup(void *player)
+{
+    QMetaObject::invokeMethod(static_cast<MediaPlayer *>(player), "drain", Qt::QueuedConnection);
+}
 
 } // namespace
 
-MediaPlayer::State MediaPlayer::state() const
+void MediaPlayer::prepare()
 {
-    switch (m_player->playbackState()) {
-    case QMediaPlayer::PlayingState: return State::Playing;
-    case QMediaPlayer::PausedState: return State::Paused;
-    case QMediaPlayer::StoppedState: break;
-    }
-    return State::Stopped;
+    if (std::strcmp(std::setlocale(LC_NUMERIC, nullptr), "C") != 0)
+        std::setlocale(LC_NUMERIC, "C");
 }
 
 std::pair<QStringList, QStringList> MediaPlayer::decodable()
 {
-    static const auto codecs = [] {
-        QMediaFormat format; // any container: the codecs, not how they are stored
-        const auto video = format.supportedVideoCodecs(QMediaFormat::Decode);
-        const auto audio = format.supportedAudioCodecs(QMediaFormat::Decode);
-        QStringList v, a;
-        if (video.contains(QMediaFormat::VideoCodec::H264))
-            v << u"avc1"_s << u"avc3"_s;
-        if (video.contains(QMediaFormat::VideoCodec::VP9))
-            v << u"vp09"_s << u"vp9"_s;
-        if (video.contains(QMediaFormat::VideoCodec::AV1))
-            v << u"av01"_s;
-        if (audio.contains(QMediaFormat::AudioCodec::AAC))
-            a << u"mp4a"_s;
-        if (audio.contains(QMediaFormat::AudioCodec::Opus))
-            a << u"opus"_s;
-        return std::pair(v, a);
-    }();
+    // FFmpeg decodes all of these; the lighter ones cost less where decoding is done in software.
+    static const std::pair<QStringList, QStringList> codecs{{u"avc1"_s, u"avc3"_s, u"vp09"_s, u"vp9"_s, u"av01"_s},
+                                                           {u"mp4a"_s, u"opus"_s}};
     return codecs;
 }
 
@@ -60,81 +85,243 @@ int MediaPlayer::liveCount()
     return live;
 }
 
-std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url)
+std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url, const QUrl &audio)
 {
-    MediaWarmup::initialise();
-    return {new MediaPlayer(url), [](MediaPlayer *p) { p->retire(); }};
+    prepare();
+    return {new MediaPlayer(url, audio), [](MediaPlayer *p) { p->retire(); }};
 }
 
-MediaPlayer::MediaPlayer(const QUrl &url)
-    : m_player(new QMediaPlayer(this))
-    , m_audio(new QAudioOutput(this))
-    , m_sink(new QVideoSink(this))
+MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
+    : m_mpv(mpv_create())
     , m_hasItem(url.isValid() && !url.isEmpty())
 {
+    if (!m_mpv) {
+        fail(u"The video player could not be started."_s);
+        return;
+    }
     ++live;
-    m_player->setAudioOutput(m_audio);
-    m_player->setVideoSink(m_sink);
-    connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString &message) {
-        fail(message.isEmpty() ? u"The stream could not be played."_s : message);
-    });
-    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        // BufferedMedia comes before LoadedMedia with GStreamer and says nothing about playability.
-        if (status == QMediaPlayer::LoadedMedia && m_status == ItemStatus::Unknown) {
-            m_status = ItemStatus::ReadyToPlay;
-            Q_EMIT statusChanged(m_status);
-        } else if (status == QMediaPlayer::InvalidMedia) {
-            fail(m_player->errorString());
-        }
-    });
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MediaPlayer::stateChanged);
-    connect(m_player, &QMediaPlayer::positionChanged, this, &MediaPlayer::positionChanged);
-    connect(m_player, &QMediaPlayer::durationChanged, this, &MediaPlayer::durationChanged);
-    connect(m_player, &QMediaPlayer::seekableChanged, this, &MediaPlayer::seekableChanged);
-    connect(m_player, &QMediaPlayer::playbackRateChanged, this, &MediaPlayer::rateChanged);
-    // Whether the sink's picture may be shown: not between a seek and the first picture after it.
-    connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame &frame) {
-        if (frame.isValid())
-            m_fresh = true;
-    });
+    for (const auto &[name, value] : Options)
+        mpv_set_option_string(m_mpv, name, value);
+    if (!audio.isEmpty())
+        mpv_set_option_string(m_mpv, "audio-files-append", audio.toString(QUrl::FullyEncoded).toUtf8().constData());
+    if (mpv_initialize(m_mpv) < 0) {
+        destroyCore();
+        fail(u"The video player could not be started."_s);
+        return;
+    }
+    // QT_LOGGING_RULES="vireo.player.info=true" shows mpv's errors; ".debug=true" all it says.
+    mpv_request_log_messages(m_mpv, lcPlayer().isDebugEnabled() ? "v" : "error");
+    mpv_observe_property(m_mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, Duration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, Seekable, "seekable", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, Pause, "pause", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, EofReached, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, PausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, VideoHeight, "video-params/h", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, Speed, "speed", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, VoConfigured, "vo-configured", MPV_FORMAT_FLAG);
+    mpv_set_wakeup_callback(m_mpv, onWakeup, this);
     if (m_hasItem) {
-        m_player->setSource(url);
-        // Paused rather than stopped: a stopped player hands its sink an empty frame for the one it
-        // prerolled, and the first picture then waits for play() and the frame after it.
-        m_player->pause();
+        const QByteArray address = url.toString(QUrl::FullyEncoded).toUtf8();
+        const char *command[] = {"loadfile", address.constData(), "replace", nullptr};
+        mpv_command_async(m_mpv, 0, command);
     }
 }
 
 MediaPlayer::~MediaPlayer()
 {
-    // Before its outputs: losing one would make the player rebuild the pipeline on its way out.
-    delete m_player;
-    --live;
+    destroyCore();
 }
 
-void MediaPlayer::retire()
+void MediaPlayer::set(const char *name, const char *value)
 {
-    // GStreamer's streaming thread waits up to 300 ms for this thread to take each frame; a pipeline
-    // torn down (stopped, or an output removed) in the meantime blocks this thread until it gives up.
-    // So the player is paused now, which silences it at once, and deleted once it has settled.
-    m_player->pause();
-    disconnect(m_sink, &QVideoSink::videoFrameChanged, nullptr, nullptr); // its view shows the next video now
-    setParent(QCoreApplication::instance()); // freed at exit all the same
-    QTimer::singleShot(RetireDelay, this, &QObject::deleteLater);
+    if (m_mpv)
+        mpv_set_property_async(m_mpv, 0, name, MPV_FORMAT_STRING, &value);
 }
 
-void MediaPlayer::showOn(QVideoSink *sink)
+void MediaPlayer::drain()
 {
-    if (!sink)
+    while (m_mpv) {
+        const mpv_event *event = mpv_wait_event(m_mpv, 0);
+        switch (event->event_id) {
+        case MPV_EVENT_NONE: return;
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto *property = static_cast<const mpv_event_property *>(event->data);
+            handleProperty(event->reply_userdata, property->format == MPV_FORMAT_NONE ? nullptr : property->data);
+            break;
+        }
+        case MPV_EVENT_FILE_LOADED: m_loaded = true; break;
+        case MPV_EVENT_PLAYBACK_RESTART:
+            // The first picture is decoded (and the sound ready): it can play.
+            if (m_loaded && m_status == ItemStatus::Unknown) {
+                m_status = ItemStatus::ReadyToPlay;
+                Q_EMIT statusChanged(m_status);
+            }
+            break;
+        case MPV_EVENT_END_FILE: {
+            const auto *end = static_cast<const mpv_event_end_file *>(event->data);
+            if (end->reason == MPV_END_FILE_REASON_ERROR)
+                fail(u"The stream could not be played (%1)."_s.arg(QString::fromUtf8(mpv_error_string(end->error))));
+            else if (end->reason == MPV_END_FILE_REASON_EOF && m_status == ItemStatus::Unknown)
+                fail(u"The stream could not be played (it holds nothing to play)."_s);
+            break;
+        }
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto *message = static_cast<const mpv_event_log_message *>(event->data);
+            qCInfo(lcPlayer) << message->prefix << QString::fromUtf8(message->text).trimmed();
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+void MediaPlayer::handleProperty(quint64 id, const void *data)
+{
+    const auto flag = [data] { return data && *static_cast<const int *>(data) != 0; };
+    const auto number = [data] { return data ? *static_cast<const double *>(data) : 0.0; };
+    const auto ms = [&] { return qint64(std::llround(std::max(0.0, number()) * 1000)); };
+    switch (Observed(id)) {
+    case TimePos:
+        if (data && m_position != ms()) {
+            m_position = ms();
+            Q_EMIT positionChanged();
+        }
+        break;
+    case Duration:
+        if (m_duration != ms()) {
+            m_duration = ms();
+            Q_EMIT durationChanged();
+        }
+        break;
+    case Seekable:
+        if (m_seekable != flag()) {
+            m_seekable = flag();
+            Q_EMIT seekableChanged();
+        }
+        break;
+    case Pause: setPaused(flag()); break;
+    case EofReached:
+        if (m_ended != flag()) {
+            m_ended = flag();
+            Q_EMIT stateChanged();
+            if (m_ended)
+                Q_EMIT ended();
+        }
+        break;
+    case PausedForCache:
+        if (m_waiting != flag()) {
+            m_waiting = flag();
+            Q_EMIT waitingChanged();
+        }
+        break;
+    case VideoHeight:
+        if (const int height = data ? int(*static_cast<const int64_t *>(data)) : 0; height != m_videoHeight) {
+            m_videoHeight = height;
+            Q_EMIT videoHeightChanged();
+        }
+        break;
+    case Speed:
+        if (data)
+            setRateValue(number());
+        break;
+    case VoConfigured:
+        m_voConfigured = flag();
+        if (releasable())
+            Q_EMIT frameReady();
+        break;
+    }
+}
+
+MediaPlayer::State MediaPlayer::state() const
+{
+    if (!m_loaded || m_ended)
+        return State::Stopped;
+    return m_paused ? State::Paused : State::Playing;
+}
+
+void MediaPlayer::play()
+{
+    // At the end it starts over, as players do.
+    if (m_ended)
+        seek(0);
+    set("pause", "no");
+    setPaused(false);
+}
+
+void MediaPlayer::pause()
+{
+    set("pause", "yes");
+    setPaused(true);
+}
+
+void MediaPlayer::setPaused(bool paused)
+{
+    // Readers (MPRIS, history, the inhibitor) see what was asked at once; the core confirms it.
+    if (m_paused == paused)
         return;
-    connect(m_sink, &QVideoSink::videoFrameChanged, sink, [this, sink](const QVideoFrame &frame) {
-        if (m_fresh)
-            sink->setVideoFrame(frame);
-    });
-    if (m_fresh)
-        sink->setVideoFrame(m_sink->videoFrame());
-    else if (!m_continues)
-        sink->setVideoFrame({});
+    m_paused = paused;
+    Q_EMIT stateChanged();
+}
+
+void MediaPlayer::seek(qint64 ms)
+{
+    if (!seekable() || !m_mpv)
+        return;
+    ms = std::max<qint64>(0, m_duration > 0 ? std::min(ms, m_duration) : ms);
+    const QByteArray seconds = QByteArray::number(double(ms) / 1000, 'f', 3);
+    const char *command[] = {"seek", seconds.constData(), "absolute", nullptr};
+    mpv_command_async(m_mpv, 0, command);
+    // Readers (MPRIS, the seek bar) see the new place at once, not a frame later.
+    m_position = ms;
+    Q_EMIT positionChanged();
+    Q_EMIT seeked(ms);
+}
+
+void MediaPlayer::setRate(double rate)
+{
+    set("speed", QByteArray::number(rate, 'f', 3).constData());
+    setRateValue(rate);
+}
+
+void MediaPlayer::setRateValue(double rate)
+{
+    if (m_rate == rate)
+        return;
+    m_rate = rate;
+    Q_EMIT rateChanged();
+}
+
+void MediaPlayer::setVolume(float volume)
+{
+    m_volume = std::clamp(volume, 0.0f, 1.0f);
+    // mpv's volume is cubic: its gain is (volume / 100)³.
+    set("volume", QByteArray::number(100.0 * std::cbrt(double(m_volume)), 'f', 3).constData());
+}
+
+void MediaPlayer::setMuted(bool muted)
+{
+    set("mute", muted ? "yes" : "no");
+}
+
+void MediaPlayer::viewContextMade()
+{
+    // Now the view can draw it: it decodes for it from here on.
+    if (m_retiring)
+        return;
+    set("vo", "libmpv");
+    // The new output only refreshes the picture, which leaves sound already handed to the sound
+    // server at odds with it; a seek to where it is starts both afresh.
+    const QByteArray seconds = QByteArray::number(double(m_position) / 1000, 'f', 3);
+    const char *command[] = {"seek", seconds.constData(), "absolute+exact", nullptr};
+    mpv_command_async(m_mpv, 0, command);
+}
+
+void MediaPlayer::viewContextFreed()
+{
+    m_drawn = false;
+    if (m_retiring)
+        destroyCore();
 }
 
 void MediaPlayer::fail(const QString &message)
@@ -143,30 +330,39 @@ void MediaPlayer::fail(const QString &message)
     if (m_status == ItemStatus::Failed)
         return;
     m_status = ItemStatus::Failed;
-    m_errorString = message.isEmpty() ? u"The stream could not be played."_s : message;
+    m_errorString = message;
     Q_EMIT statusChanged(m_status);
 }
 
-void MediaPlayer::play()
+void MediaPlayer::retire()
 {
-    m_player->play();
-}
-
-void MediaPlayer::pause()
-{
-    m_player->pause();
-}
-
-void MediaPlayer::seek(qint64 ms)
-{
-    if (!seekable())
+    m_retiring = true;
+    // Silent at once; the rest is torn down off this thread.
+    set("pause", "yes");
+    set("mute", "yes");
+    if (!m_drawn) {
+        destroyCore();
         return;
-    ms = std::max<qint64>(0, duration() > 0 ? std::min(ms, duration()) : ms);
-    // The view keeps its picture until one from the new place arrives, rather than going black (or,
-    // before the first play, showing the start of the video).
-    m_fresh = false;
-    m_player->setPosition(ms);
-    Q_EMIT seeked(ms);
+    }
+    // A drawing context is freed only once its core has let go of the picture, or freeing it waits on
+    // the core: the view frees it (viewContextFreed) once the picture is gone.
+    set("vid", "no");
+    if (releasable())
+        Q_EMIT frameReady();
+}
+
+void MediaPlayer::destroyCore()
+{
+    if (mpv_handle *mpv = std::exchange(m_mpv, nullptr)) {
+        mpv_set_wakeup_callback(mpv, nullptr, nullptr);
+        // It joins the core's threads: tens of milliseconds, seconds while a name lookup hangs.
+        QThreadPool::globalInstance()->start([mpv] {
+            mpv_terminate_destroy(mpv);
+            --live;
+        });
+    }
+    if (m_retiring)
+        deleteLater();
 }
 
 } // namespace vireo

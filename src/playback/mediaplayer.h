@@ -1,20 +1,24 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QAudioOutput>
-#include <QMediaPlayer>
 #include <QObject>
+#include <QString>
 #include <QStringList>
 #include <QUrl>
-#include <QVideoSink>
 #include <memory>
+
+struct mpv_handle;
 
 namespace vireo {
 
-// One stream in a native media player, and the one door to it: whoever plays, pauses, seeks or sets
-// the volume (the surface, MPRIS, the model) goes through here, so that each sees what the others
-// did. Nothing plays until play(); the item's status is one of three values, and a failure after it
-// was ready still shows, because the window must show it.
+// One stream in a native media player (an mpv core of its own), and the one door to it: whoever
+// plays, pauses, seeks or sets the volume (the surface, MPRIS, the model) goes through here, so that
+// each sees what the others did. Nothing plays until play(); the item's status is one of three
+// values, and a failure after it was ready still shows, because the window must show it.
+//
+// Nothing here blocks the calling thread: the core is driven by asynchronous calls, and what it
+// does comes back as events on the event loop. Until a view draws it, a player decodes into no
+// output; a view gives it one (VideoView).
 class MediaPlayer : public QObject
 {
     Q_OBJECT
@@ -25,20 +29,26 @@ class MediaPlayer : public QObject
     Q_PROPERTY(qint64 duration READ duration NOTIFY durationChanged FINAL)
     Q_PROPERTY(bool seekable READ seekable NOTIFY seekableChanged FINAL)
     Q_PROPERTY(double rate READ rate NOTIFY rateChanged FINAL)
+    Q_PROPERTY(int videoHeight READ videoHeight NOTIFY videoHeightChanged FINAL)
 public:
     enum class ItemStatus { Unknown, ReadyToPlay, Failed };
     Q_ENUM(ItemStatus)
     enum class State { Stopped, Playing, Paused };
     Q_ENUM(State)
 
-    // Starts loading at once, paused, so that the first picture is on its sink by the time it is
-    // ready. Dropping the last reference retires the player: it falls silent at once and is torn
-    // down a moment later, from the event loop, so it may be dropped from its own signals.
-    static std::shared_ptr<MediaPlayer> create(const QUrl &url);
+    // Starts loading at once, paused, so that its first picture is decoded by the time it is ready;
+    // `audio`, when given, is the sound of a picture-only stream. Dropping the last reference retires
+    // the player: it falls silent at once and is torn down off this thread, so it may be dropped
+    // from its own signals.
+    static std::shared_ptr<MediaPlayer> create(const QUrl &url, const QUrl &audio = {});
     ~MediaPlayer() override;
 
+    // mpv reads numbers with the C library's locale and refuses to start under any other: call once
+    // before threads start. create() makes sure of it too.
+    static void prepare();
+
     // Whether an item was made for the URL; an empty or malformed URL has none.
-    [[nodiscard]] bool hasItem() const { return m_hasItem; }
+    [[nodiscard]] bool hasItem() const { return m_mpv && m_hasItem; }
     [[nodiscard]] ItemStatus status() const { return m_status; }
     [[nodiscard]] bool failed() const { return m_status == ItemStatus::Failed; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
@@ -46,33 +56,44 @@ public:
     [[nodiscard]] State state() const;
     [[nodiscard]] bool playing() const { return state() == State::Playing; }
     // In milliseconds.
-    [[nodiscard]] qint64 position() const { return m_player->position(); }
-    [[nodiscard]] qint64 duration() const { return m_player->duration(); }
-    [[nodiscard]] bool seekable() const { return m_player->isSeekable(); }
-    [[nodiscard]] double rate() const { return m_player->playbackRate(); }
-    [[nodiscard]] float volume() const { return m_audio->volume(); }
+    [[nodiscard]] qint64 position() const { return m_position; }
+    [[nodiscard]] qint64 duration() const { return m_duration; }
+    [[nodiscard]] bool seekable() const { return m_seekable; }
+    [[nodiscard]] double rate() const { return m_rate; }
+    [[nodiscard]] float volume() const { return m_volume; }
+    // Of the picture being decoded; 0 until there is one.
+    [[nodiscard]] int videoHeight() const { return m_videoHeight; }
+    // Whether it waits for the network to catch up.
+    [[nodiscard]] bool waiting() const { return m_waiting; }
 
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
-    // To `ms`, kept within the video; nothing when it cannot seek. Before the first play, the first
-    // picture a view gets is then the one there, not the first of the video.
+    // To `ms`, kept within the video; nothing when it cannot seek.
     Q_INVOKABLE void seek(qint64 ms);
-    void setRate(double rate) { m_player->setPlaybackRate(rate); }
-    void setVolume(float volume) { m_audio->setVolume(volume); }
-    void setMuted(bool muted) { m_audio->setMuted(muted); }
-    // Shows the pictures on a view's sink too. The player renders to a sink of its own, so views may
-    // come and go without the pipeline being rebuilt (which blocks while a frame is on its way).
-    Q_INVOKABLE void showOn(QVideoSink *sink);
+    void setRate(double rate);
+    // Linear, 0 to 1, as people hear it.
+    void setVolume(float volume);
+    void setMuted(bool muted);
     // It goes on with the video of the player its views showed before (another quality): until it
     // has a picture of its own, they keep the one they have rather than going black.
     void continues() { m_continues = true; }
+    [[nodiscard]] bool continuing() const { return m_continues; }
 
-    // The codecs this machine decodes, by the start of their names in a manifest, lightest first
+    // The codecs this machine decodes, by the start of their names in an answer, lightest first
     // (H.264 before VP9 before AV1): video, then audio.
     [[nodiscard]] static std::pair<QStringList, QStringList> decodable();
 
-    // How many players exist in the process: at most one candidate and one accepted per window.
+    // How many players exist in the process, counting those still being torn down: at most one
+    // candidate and one accepted per window.
     [[nodiscard]] static int liveCount();
+
+    // For the view's renderer, on the render thread while this thread waits for it (the scene
+    // graph's synchronisation): the core to draw, whether a view may draw it, that a view made its
+    // drawing context, and whether that context may now be freed.
+    [[nodiscard]] mpv_handle *handle() const { return m_mpv; }
+    [[nodiscard]] bool drawable() const { return m_mpv && !m_retiring; }
+    void adoptedByView() { m_drawn = true; }
+    [[nodiscard]] bool releasable() const { return m_retiring && !m_voConfigured; }
 
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);
@@ -81,22 +102,52 @@ Q_SIGNALS:
     void durationChanged();
     void seekableChanged();
     void rateChanged();
+    void videoHeightChanged();
+    void waitingChanged();
+    // At the end of the video; it stays on its last picture.
+    void ended();
     // A seek, from wherever it was asked for.
     void seeked(qint64 ms);
+    // A new picture is there to draw, or its drawing context may be freed: its view should render.
+    void frameReady();
+
+public Q_SLOTS:
+    // From the view's renderer once its drawing context exists, or is freed.
+    void viewContextMade();
+    void viewContextFreed();
+
+private Q_SLOTS:
+    void drain();
 
 private:
-    explicit MediaPlayer(const QUrl &url);
+    MediaPlayer(const QUrl &url, const QUrl &audio);
+    void handleProperty(quint64 id, const void *data);
     void fail(const QString &message);
     void retire();
+    void destroyCore();
+    void set(const char *name, const char *value);
+    void setPaused(bool paused);
+    void setRateValue(double rate);
 
-    QMediaPlayer *m_player = nullptr;
-    QAudioOutput *m_audio = nullptr;
-    QVideoSink *m_sink = nullptr;
+    mpv_handle *m_mpv = nullptr;
     bool m_hasItem = false;
     ItemStatus m_status = ItemStatus::Unknown;
     QString m_errorString;
+    bool m_loaded = false;
+    bool m_paused = true;
+    bool m_ended = false;
+    bool m_waiting = false;
+    bool m_voConfigured = false;
+    qint64 m_position = 0;
+    qint64 m_duration = 0;
+    bool m_seekable = false;
+    double m_rate = 1.0;
+    float m_volume = 1.0f;
+    int m_videoHeight = 0;
     bool m_continues = false;
-    bool m_fresh = false;
+    bool m_drawn = false;    // a view has (or is making) a drawing context for it
+    bool m_retiring = false;
+    bool m_draining = false;
 };
 
 } // namespace vireo

@@ -57,11 +57,8 @@ QCoro::Task<std::optional<Source>> SourcePipeline::tryAnswer(std::shared_ptr<Att
 QCoro::Task<std::shared_ptr<MediaPlayer>> SourcePipeline::candidate(Stream stream)
 {
     // A player given up on falls silent as it goes (MediaPlayer::retire), ready or not.
-    auto player = MediaPlayer::create(stream.url);
+    auto player = MediaPlayer::create(stream.url, stream.audio);
     Q_EMIT loadingStream();
-    // What the stream needs lives as long as its player.
-    if (stream.keep)
-        connect(player.get(), &QObject::destroyed, [keep = std::move(stream.keep)] {});
     if (!co_await waitUntilReady(player, m_readiness, m_cancel))
         co_return std::shared_ptr<MediaPlayer>();
     co_return player;

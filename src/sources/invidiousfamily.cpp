@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "invidiousfamily.h"
 
-#include "dashmanifest.h"
 #include "invidiousclient.h"
 #include "link.h"
 #include "instances/instancehealth.h"
 #include "instances/instancelist.h"
-#include "net/http.h"
 
-#include <QDir>
 #include <climits>
-#include <QTemporaryFile>
 #include <QUrlQuery>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QCoroFuture>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -21,9 +15,35 @@ using namespace std::chrono_literals;
 namespace vireo {
 namespace {
 
-constexpr auto ManifestTimeout = 6s;
-// Real manifests with one file per representation are some ten KB.
-constexpr qint64 MaxManifestBytes = 4 * 1024 * 1024;
+// Where `codec` comes in `order`, by the start of its name; -1 when it is not there.
+qsizetype rank(const QString &codec, const QStringList &order)
+{
+    for (qsizetype i = 0; i < order.size(); ++i)
+        if (codec.startsWith(order.at(i)))
+            return i;
+    return -1;
+}
+
+// The tallest picture within the cap (at equal height the lighter codec, then the higher bitrate),
+// with the best sound; nothing when either is missing.
+std::optional<Stream> adaptive(const QList<AdaptiveFormat> &formats, const StreamChoice &choice)
+{
+    const AdaptiveFormat *video = nullptr, *audio = nullptr;
+    const auto better = [](const AdaptiveFormat *was, const AdaptiveFormat &is, auto key) { return !was || key(is) > key(*was); };
+    const auto videoKey = [&](const AdaptiveFormat &f) { return std::tuple(f.height, -rank(f.codec, choice.videoCodecs), f.bitrate); };
+    const auto audioKey = [&](const AdaptiveFormat &f) { return std::tuple(f.bitrate, -rank(f.codec, choice.audioCodecs)); };
+    for (const AdaptiveFormat &format : formats) {
+        if (format.height > 0) {
+            if (format.height <= choice.maxHeight && rank(format.codec, choice.videoCodecs) >= 0 && better(video, format, videoKey))
+                video = &format;
+        } else if (rank(format.codec, choice.audioCodecs) >= 0 && better(audio, format, audioKey)) {
+            audio = &format;
+        }
+    }
+    if (!video || !audio)
+        return std::nullopt;
+    return Stream{video->url, audio->url, video->height};
+}
 
 class InvidiousAttempt : public Attempt
 {
@@ -57,18 +77,14 @@ public:
 
     void played() override { InstanceHealth::record(m_instance, InstanceHealth::Outcome::Played); }
 
-    QCoro::Task<QList<Stream>> streams(VideoInfo info, StreamChoice choice, CancelToken cancel) override
+    QCoro::Task<QList<Stream>> streams(VideoInfo info, StreamChoice choice, CancelToken) override
     {
-        // With a cap, the adaptive streams come first, kept to the cap; the single file after them.
+        // With a cap, the separate streams come first, kept to the cap; the single file after them.
         QList<Stream> streams;
-        const bool offered = std::any_of(info.heights.begin(), info.heights.end(), [&](int h) { return h <= choice.maxHeight; });
-        if (choice.maxHeight > 0 && !info.manifest.isEmpty() && offered) {
-            if (auto manifest = co_await adaptive(info.manifest, choice, cancel))
-                streams.append(std::move(*manifest));
-            if (cancel->isCancelled())
-                co_return QList<Stream>();
-        }
-        streams.append({info.stream, info.streamHeight, nullptr});
+        if (choice.maxHeight > 0)
+            if (auto stream = adaptive(info.adaptive, choice))
+                streams.append(*stream);
+        streams.append({info.stream, {}, info.streamHeight});
         co_return streams;
     }
 
@@ -78,22 +94,6 @@ public:
     }
 
 private:
-    // The answer's manifest kept to the cap, in a file of its own that lives as long as the stream.
-    QCoro::Task<std::optional<Stream>> adaptive(QUrl manifest, StreamChoice choice, CancelToken cancel)
-    {
-        if (m_local)
-            manifest.setQuery(QUrlQuery{{u"local"_s, u"true"_s}});
-        const Http::Response response = co_await Http::get(manifest, ManifestTimeout, MaxManifestBytes, cancel);
-        if (response.error != QNetworkReply::NoError || response.status != 200)
-            co_return std::nullopt;
-        const auto kept = co_await QtConcurrent::run(DashManifest::rewrite, response.body, manifest, choice.maxHeight,
-                                                     choice.videoCodecs, choice.audioCodecs);
-        auto file = std::make_shared<QTemporaryFile>(QDir::tempPath() + u"/vireo-XXXXXX.mpd"_s);
-        if (!kept || !file->open() || file->write(kept->manifest) != kept->manifest.size() || !file->flush())
-            co_return std::nullopt;
-        co_return Stream{QUrl::fromLocalFile(file->fileName()), kept->height, file};
-    }
-
     const Instance m_instance;
     const QString m_id;
     const bool m_local;

@@ -14,13 +14,12 @@
 
 namespace vireo {
 
-// One thing a player can be handed: a single file, or separate picture and sound streams behind one
-// address (a manifest that `keep` holds for as long as a player reads it); `height` is its picture's,
-// 0 when not known.
+// One thing a player can be handed: a single file, or a picture stream with its sound beside it;
+// `height` is its picture's, 0 when not known.
 struct Stream {
     QUrl url;
+    QUrl audio;
     int height = 0;
-    std::shared_ptr<QObject> keep;
 };
 
 // What the player wants of the streams on offer: the tallest picture (0: the single file only), and

@@ -85,16 +85,23 @@ FetchResult parse(const QByteArray &body, const QString &base)
     info.author = text(answer, u"author"_s);
     info.stream = stream;
     info.streamHeight = int(std::min<qint64>(bestRank, 100'000));
-    const QString dash = text(answer, u"dashUrl"_s).value_or(QString());
-    if (const QUrl manifest(dash.startsWith(u'/') ? base + dash : dash); Http::isWebUrl(manifest))
-        info.manifest = manifest;
     for (const QJsonValue &value : answer.value(u"adaptiveFormats"_s).toArray()) {
         const QJsonObject format = value.toObject();
-        // "720p" or "720p60"; audio formats have neither.
+        const auto address = text(format, u"url"_s);
+        const QUrl url(address && address->startsWith(u'/') ? base + *address : address.value_or(QString()));
+        // "video/mp4; codecs=\"avc1.4d401f\"".
+        const QString type = text(format, u"type"_s).value_or(QString());
+        const qsizetype codecs = type.indexOf(u"codecs=\""_s);
+        const QString codec = codecs < 0 ? QString() : type.mid(codecs + 8).section(u'"', 0, 0).section(u',', 0, 0).trimmed();
+        // "720p" or "720p60"; sound has neither.
         const QString label = text(format, u"resolution"_s).value_or(text(format, u"qualityLabel"_s).value_or(QString()));
         const qint64 height = quality(QJsonObject{{u"quality"_s, label}});
-        if (text(format, u"type"_s).value_or(QString()).startsWith(u"video/"_s) && height > 0)
-            info.heights.append(int(std::min<qint64>(height, 100'000)));
+        const bool video = type.startsWith(u"video/"_s);
+        if (!Http::isWebUrl(url) || codec.isEmpty() || (video && height <= 0) || (!video && !type.startsWith(u"audio/"_s)))
+            continue;
+        const QJsonValue rate = format.value(u"bitrate"_s);
+        info.adaptive.append({url, codec, video ? int(std::min<qint64>(height, 100'000)) : 0,
+                              rate.isString() ? rate.toString().toLongLong() : qint64(rate.toDouble())});
     }
     for (const QJsonValue &value : answer.value(u"captions"_s).toArray()) {
         const QJsonObject track = value.toObject();

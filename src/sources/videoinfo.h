@@ -15,6 +15,14 @@ struct CaptionTrack {
     QUrl url;
 };
 
+// One of an answer's separate picture or sound streams.
+struct AdaptiveFormat {
+    QUrl url;
+    QString codec;   // as the type names it: "avc1.4d401f", "opus"
+    int height = 0;  // 0 for sound
+    qint64 bitrate = 0;
+};
+
 // What one instance said of a video: its title and channel when it gave them, the best single-file
 // stream, and what else the answer offers, where it offers it.
 struct VideoInfo {
@@ -22,8 +30,7 @@ struct VideoInfo {
     std::optional<QString> author;
     QUrl stream;
     int streamHeight = 0; // of the single-file stream, as its label gives it
-    QUrl manifest;        // adaptive streams (MPEG-DASH); empty when there is none
-    QList<int> heights;   // of the adaptive video streams
+    QList<AdaptiveFormat> adaptive; // separate picture and sound streams
     QList<CaptionTrack> captions;
 };
 

@@ -2,7 +2,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
-import QtMultimedia
 import Vireo
 
 // The accepted player on screen, with the controls and keys people expect of a video player. One
@@ -22,7 +21,6 @@ FocusScope {
     property bool controlsShown: true
     readonly property bool controlsVisible: controlsShown || !playing || controls.busy
 
-    onPlayerChanged: player?.showOn(output.videoSink)
     onPlayingChanged: showControls()
 
     function togglePlay() {
@@ -72,10 +70,10 @@ FocusScope {
         onTriggered: root.controlsShown = false
     }
 
-    VideoOutput {
-        id: output
-        objectName: "videoOutput"
+    VideoView {
+        objectName: "videoView"
         anchors.fill: parent
+        player: root.player
     }
 
     MouseArea {

@@ -44,10 +44,8 @@ void TestServer::reset()
     };
     serve(u"/clip.mp4"_s, QStringLiteral(VIREO_TEST_CLIP));
     serve(u"/long.mp4"_s, QStringLiteral(VIREO_TEST_LONG_CLIP));
-    for (const QString &name : QDir(QStringLiteral(VIREO_TEST_DASH)).entryList(QDir::Files))
-        serve(u"/dash/"_s + name, QStringLiteral(VIREO_TEST_DASH) + u'/' + name, "application/dash+xml");
-    // Its streams' addresses as paths on this server.
-    m_routes[u"/dash/manifest.mpd"_s].body.replace("<BaseURL>", "<BaseURL>/dash/");
+    for (const QString &name : QDir(QStringLiteral(VIREO_TEST_DASH)).entryList({u"*.mp4"_s}, QDir::Files))
+        serve(u"/dash/"_s + name, QStringLiteral(VIREO_TEST_DASH) + u'/' + name);
     route(u"/silent.mp4"_s, {200, {}, "video/mp4", Behaviour::Held});
     route(u"/captions.vtt"_s, {200, "WEBVTT\n\n00:00.000 --> 01:00.000\nColour bars, <i>and a tone</i>\n", "text/vtt"});
 }
@@ -60,18 +58,16 @@ void TestServer::answer(const QString &name, const QString &media, bool local, c
     route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, local ? u"?local=true"_s : QString()), {200, body});
 }
 
-void TestServer::answerAdaptive(const QString &name, bool local, const QByteArray &manifest)
+void TestServer::answerAdaptive(const QString &name, bool local, bool broken)
 {
-    const QString query = local ? u"?local=true"_s : QString();
     QByteArray formats;
-    for (const char *height : {"360p", "720p", "1080p"})
-        formats += R"({"type":"video/mp4; codecs=\"avc1.42c01e\"","resolution":")" + QByteArray(height) + "\"},";
-    route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, query),
+    for (const auto &[height, file] : {std::pair("360p", "0"), {"720p", "1"}, {"1080p", "2"}})
+        formats += R"({"type":"video/mp4; codecs=\"avc1.42c01e\"","bitrate":"800000","resolution":")" + QByteArray(height)
+            + R"(","url":")" + url(u"/dash/%1manifest-stream%2.mp4"_s.arg(broken ? u"missing-"_s : QString(), QLatin1String(file))).toEncoded() + "\"},";
+    route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, local ? u"?local=true"_s : QString()),
           {200, R"({"title":"Vireo test clip — colour bars and a 440 Hz tone","author":"Channel","formatStreams":[{"url":")" + url(u"/clip.mp4"_s).toEncoded()
-                    + R"(","qualityLabel":"360p"}],"dashUrl":"/api/manifest/dash/id/)" + Id.toUtf8() + R"(","adaptiveFormats":[)"
-                    + formats + R"({"type":"audio/mp4; codecs=\"mp4a.40.2\""}]})"});
-    route(u"/%1/api/manifest/dash/id/%2%3"_s.arg(name, Id, query),
-          {200, manifest.isEmpty() ? body(u"/dash/manifest.mpd"_s) : manifest, "application/dash+xml"});
+                    + R"(","qualityLabel":"360p"}],"adaptiveFormats":[)" + formats
+                    + R"({"type":"audio/mp4; codecs=\"mp4a.40.2\"","bitrate":"64000","url":")" + url(u"/dash/manifest-stream3.mp4"_s).toEncoded() + R"("}]})"});
 }
 
 void TestServer::challenge(const QString &name)

@@ -45,9 +45,9 @@ public:
     void route(const QString &path, const Route &route) { m_routes.insert(path, route); }
     // Instance `name` answers for Id (only with ?local=true when `local`) with one stream at `media`.
     void answer(const QString &name, const QString &media, bool local = false, const QByteArray &titleJson = "\"Clip\"");
-    // The same, with the single file and the manifest of /dash as adaptive streams; `manifest`
-    // stands in for the manifest when it is not empty.
-    void answerAdaptive(const QString &name, bool local = false, const QByteArray &manifest = {});
+    // The same, with the streams of /dash as separate picture (360, 720, 1080 lines) and sound
+    // streams; with `broken`, the pictures' addresses answer 404.
+    void answerAdaptive(const QString &name, bool local = false, bool broken = false);
     // Instance `name` answers for Id with the HTML page of a bot check, as some instances do.
     void challenge(const QString &name);
     [[nodiscard]] QByteArray body(const QString &path) const { return m_routes.value(path).body; }
