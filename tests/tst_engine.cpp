@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: MIT
+// The player door against the real engine, as heard on the private sound server: the pitch at
+// another speed, a sound server that goes away and comes back, and a stream behind a certificate
+// nobody trusts.
+#include "playback/mediaplayer.h"
+#include "playback/readiness.h"
+#include "standins.h"
+
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QCoroTask>
+
+using namespace Qt::StringLiterals;
+using namespace vireo;
+
+namespace {
+
+constexpr int SampleRate = 44100;
+
+// What the sound server plays, for `ms`, as mono 16-bit samples.
+QList<qint16> record(int ms)
+{
+    QProcess parecord;
+    parecord.start(u"parecord"_s, {u"--raw"_s, u"--device=@DEFAULT_MONITOR@"_s, u"--format=s16le"_s,
+                                   u"--rate=%1"_s.arg(SampleRate), u"--channels=1"_s});
+    parecord.waitForStarted();
+    QTest::qWait(ms);
+    parecord.terminate();
+    parecord.waitForFinished();
+    const QByteArray raw = parecord.readAllStandardOutput();
+    QList<qint16> samples(raw.size() / 2);
+    memcpy(samples.data(), raw.constData(), samples.size() * 2);
+    return samples;
+}
+
+// The frequency of a pure tone, from its rising zero crossings; 0 when there is none.
+double frequency(const QList<qint16> &samples)
+{
+    qsizetype first = -1, last = -1, crossings = 0;
+    for (qsizetype i = 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0 && std::abs(samples[i] - samples[i - 1]) > 50) {
+            first = first < 0 ? i : first;
+            last = i;
+            ++crossings;
+        }
+    }
+    return crossings < 2 ? 0 : (crossings - 1) * double(SampleRate) / double(last - first);
+}
+
+// Runs a program quietly; whether it ended well.
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool soundServerUp()
+{
+    return run(u"pactl"_s, {u"info"_s});
+}
+
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pitchAtSpeed();
+    void soundServerRestart();
+    void untrustedCertificate();
+
+private:
+    std::shared_ptr<MediaPlayer> playing(const QString &path);
+
+    test::TestServer m_server;
+};
+
+std::shared_ptr<MediaPlayer> TestEngine::playing(const QString &path)
+{
+    auto player = MediaPlayer::create(m_server.url(path));
+    if (!QCoro::waitFor(waitUntilReady(player, test::Patience)))
+        return {};
+    player->play();
+    return player;
+}
+
+void TestEngine::pitchAtSpeed()
+{
+    // Faster, not higher: the clip's 440 Hz tone stays 440 Hz at 1.5 times the speed.
+    const auto player = playing(u"/long.mp4"_s);
+    QVERIFY(player);
+    player->setRate(1.5);
+    TRY_VERIFY(player->position() > 1500);
+    const double hz = frequency(record(1000));
+    QVERIFY2(std::abs(hz - 440) < 15, qPrintable(u"%1 Hz"_s.arg(hz)));
+}
+
+void TestEngine::soundServerRestart()
+{
+    // The sound server goes away under a playing video: the video goes on and says nothing of it, and
+    // the sound is back once the server is, at the latest with the next video.
+    const QString socket = qEnvironmentVariable("PULSE_SERVER").remove(u"unix:"_s);
+    QVERIFY2(!socket.isEmpty() && soundServerUp(), "needs the private sound server (scripts/private-runtime)");
+    const auto player = playing(u"/long.mp4"_s);
+    QVERIFY(player);
+    TRY_VERIFY(player->position() > 500 && test::soundStreams() == 1);
+    run(u"pactl"_s, {u"exit"_s});
+    TRY_VERIFY(!soundServerUp());
+    const qint64 at = player->position();
+    TRY_VERIFY(player->position() > at + 1000);
+    QVERIFY2(!player->failed() && player->playing(), qPrintable(player->errorString()));
+
+    QVERIFY(run(u"pulseaudio"_s, {u"-n"_s, u"--daemonize=yes"_s, u"--exit-idle-time=-1"_s, u"-L"_s,
+                                  u"module-native-protocol-unix socket=%1 auth-anonymous=1"_s.arg(socket), u"-L"_s,
+                                  u"module-null-sink"_s, u"-L"_s, u"module-always-sink"_s}));
+    TRY_VERIFY(soundServerUp());
+    const auto next = playing(u"/clip.mp4"_s);
+    QVERIFY(next);
+    TRY_VERIFY(test::soundStreams() >= 1);
+    QVERIFY(!player->failed());
+}
+
+void TestEngine::untrustedCertificate()
+{
+    // A stream behind a certificate nobody trusts fails as a candidate, and nothing of it is asked for.
+    QTemporaryDir dir;
+    QVERIFY(run(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"1"_s, u"-subj"_s,
+                               u"/CN=127.0.0.1"_s, u"-addext"_s, u"subjectAltName=IP:127.0.0.1"_s, u"-keyout"_s,
+                               dir.filePath(u"key.pem"_s), u"-out"_s, dir.filePath(u"cert.pem"_s)}));
+    QFile key(dir.filePath(u"key.pem"_s)), cert(dir.filePath(u"cert.pem"_s));
+    QVERIFY(key.open(QIODevice::ReadOnly) && cert.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPrivateKey(QSslKey(key.readAll(), QSsl::Rsa));
+    tls.setLocalCertificate(QSslCertificate(cert.readAll()));
+    QSslServer server;
+    server.setSslConfiguration(tls);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    int handshakes = 0, requests = 0;
+    connect(&server, &QSslServer::startedEncryptionHandshake, this, [&] { ++handshakes; });
+    connect(&server, &QTcpServer::pendingConnectionAvailable, this, [&] {
+        while (QTcpSocket *socket = server.nextPendingConnection())
+            connect(socket, &QIODevice::readyRead, this, [&requests] { ++requests; });
+    });
+
+    const auto player = MediaPlayer::create(QUrl(u"https://127.0.0.1:%1/clip.mp4"_s.arg(server.serverPort())));
+    QVERIFY(!QCoro::waitFor(waitUntilReady(player, test::Patience)));
+    QVERIFY(player->failed());
+    QVERIFY(handshakes > 0);
+    QCOMPARE(requests, 0);
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
