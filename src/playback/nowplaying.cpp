@@ -4,6 +4,7 @@
 #include "history.h"
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace vireo {
 
@@ -22,7 +23,9 @@ QUrl NowPlaying::browserURL() const
 
 QString NowPlaying::quality() const
 {
-    return m_player && m_source.height > 0 ? QString::number(m_source.height) + u'p' : QString();
+    if (!m_player || m_source.height <= 0)
+        return {};
+    return QString::number(m_source.height) + u'p' + (m_slow ? u" (slow network)"_s : QString());
 }
 
 void NowPlaying::begin(std::optional<Link> link)
@@ -34,6 +37,7 @@ void NowPlaying::begin(std::optional<Link> link)
     const bool hadQuality = !quality().isEmpty();
     m_player = nullptr;
     m_source = {};
+    m_steppingDown = false;
     m_link = std::move(link);
     if (m_link)
         History::instance().visited(m_link->text);
@@ -60,6 +64,8 @@ void NowPlaying::accept(const Source &source, bool fresh)
     m_player = source.player.get();
     m_source = source;
     m_source.player.reset();
+    m_slow = std::exchange(m_steppingDown, false) && !fresh;
+    m_waits.clear();
     if (fresh && m_link) {
         // The link's own start time, else where the video was left; neither past its end.
         const auto kept = m_link->start ? std::optional(*m_link->start * 1000) : History::instance().position(m_link->videoID);
@@ -74,8 +80,26 @@ void NowPlaying::accept(const Source &source, bool fresh)
         if (m_player && m_player->state() == MediaPlayer::State::Paused)
             leave();
     });
+    connect(m_player, &MediaPlayer::waitingChanged, this, &NowPlaying::waiting);
     Q_EMIT videoChanged();
     Q_EMIT qualityChanged();
+}
+
+void NowPlaying::waiting()
+{
+    // Twice within 30 s: one height down, if the answer offers a lower one.
+    if (!m_player || !m_player->waiting() || m_steppingDown)
+        return;
+    m_waits.removeIf([](const QDeadlineTimer &wait) { return wait.hasExpired(); });
+    m_waits.append(QDeadlineTimer(30s));
+    const auto &formats = m_source.info.adaptive;
+    const bool lower = std::any_of(formats.begin(), formats.end(), [this](const AdaptiveFormat &f) {
+        return f.height > 0 && f.height < m_source.height;
+    });
+    if (m_waits.size() < 2 || !lower)
+        return;
+    m_steppingDown = true;
+    Q_EMIT stepDown(m_source.height - 1);
 }
 
 void NowPlaying::leave() const

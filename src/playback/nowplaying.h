@@ -5,6 +5,7 @@
 #include "sourcepipeline.h"
 #include "sources/link.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
@@ -25,7 +26,7 @@ class NowPlaying : public QObject
     Q_PROPERTY(bool hasTitle READ hasTitle NOTIFY titleChanged FINAL)
     Q_PROPERTY(QString channel READ channel NOTIFY channelChanged FINAL)
     Q_PROPERTY(bool hasChannel READ hasChannel NOTIFY channelChanged FINAL)
-    // What plays: "360p", "1080p"; empty when not known.
+    // What plays: "360p", "1080p", "720p (slow network)" when stepped down; empty when not known.
     Q_PROPERTY(QString quality READ quality NOTIFY qualityChanged FINAL)
     Q_PROPERTY(vireo::Captions *captions READ captions CONSTANT FINAL)
     // Where the link asks the video to start, in seconds; -1 when it does not.
@@ -67,8 +68,12 @@ Q_SIGNALS:
     void channelChanged();
     void qualityChanged();
     void resumedAtChanged();
+    // Playback waited for the network twice within a while: the same video at no more than
+    // `maxHeight` would do better.
+    void stepDown(int maxHeight);
 
 private:
+    void waiting();
     void setTitle(std::optional<QString> title);
     void setChannel(std::optional<QString> channel);
     void setResumedAt(qint64 ms);
@@ -79,6 +84,9 @@ private:
     std::optional<QString> m_title;
     std::optional<QString> m_channel;
     qint64 m_resumedAt = -1; // ms
+    QList<QDeadlineTimer> m_waits; // when playback waited for the network lately, each until it is forgotten
+    bool m_steppingDown = false;
+    bool m_slow = false; // what plays was stepped down to
     Captions *m_captions;
 };
 

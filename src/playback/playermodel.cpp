@@ -38,11 +38,13 @@ PlayerModel::PlayerModel(const Timing &timing)
 {
     // The link text is the same in every window, whichever one changed it.
     connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
-    // A new quality takes over the video that plays, where it is.
-    connect(&Settings::instance(), &Settings::maxHeightChanged, this, [this] {
+    // A new quality takes over the video that plays, where it is; so does a lower one on a slow network.
+    const auto requality = [this](int maxHeight) {
         if (m_mode.kind == PlaybackMode::Native)
-            m_runner->requality(m_nowPlaying->source(), shared_from_this());
-    });
+            m_runner->requality(m_nowPlaying->source(), maxHeight, shared_from_this());
+    };
+    connect(&Settings::instance(), &Settings::maxHeightChanged, this, [requality] { requality(Settings::instance().maxHeight()); });
+    connect(m_nowPlaying, &NowPlaying::stepDown, this, requality);
     connect(m_runner, &RequestRunner::statusChanged, this, &PlayerModel::setStatus);
     connect(m_runner, &RequestRunner::loadingStream, this, &PlayerModel::loadingStream);
     connect(m_runner, &RequestRunner::answered, m_nowPlaying, &NowPlaying::answered);

@@ -71,20 +71,21 @@ QCoro::Task<> RequestRunner::run(QString id, CancelToken task, [[maybe_unused]] 
     Q_EMIT embedEnded(ok);
 }
 
-void RequestRunner::requality(const Source &source, std::shared_ptr<void> hold)
+void RequestRunner::requality(const Source &source, int maxHeight, std::shared_ptr<void> hold)
 {
     if (m_task && m_task->isCancelled()) // the window is going
         return;
     if (m_switch)
         m_switch->cancel();
     m_switch = std::make_shared<Cancellation>();
-    requalify(source, m_task, m_switch, std::move(hold));
+    requalify(source, maxHeight, m_task, m_switch, std::move(hold));
 }
 
-QCoro::Task<> RequestRunner::requalify(Source source, CancelToken request, CancelToken swap, [[maybe_unused]] std::shared_ptr<void> hold)
+QCoro::Task<> RequestRunner::requalify(Source source, int maxHeight, CancelToken request, CancelToken swap,
+                                       [[maybe_unused]] std::shared_ptr<void> hold)
 {
     // The new stream is readied while the old one plays on, then takes its place where it is.
-    SourcePipeline pipeline(m_timing.readiness, swap, Settings::instance().maxHeight());
+    SourcePipeline pipeline(m_timing.readiness, swap, maxHeight);
     const auto ready = co_await pipeline.tryAnswer(source.attempt, source.info);
     if (ready && !swap->isCancelled() && !(request && request->isCancelled()))
         Q_EMIT requalified(*ready);

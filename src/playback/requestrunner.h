@@ -35,8 +35,8 @@ public:
 
     // Runs a request for video `id`, superseding any running one. `hold` is kept until it ends.
     void start(const QString &id, std::shared_ptr<void> hold);
-    // Readies `source`'s video at the quality the settings now ask for, beside the one that plays.
-    void requality(const Source &source, std::shared_ptr<void> hold);
+    // Readies `source`'s video at no more than `maxHeight`, beside the one that plays.
+    void requality(const Source &source, int maxHeight, std::shared_ptr<void> hold);
     // The embedded player's outcome; only the first report of a wait counts.
     void embedResult(bool ok);
     // Ends the running request and any change of quality; a pending embed wait fails.
@@ -59,7 +59,7 @@ Q_SIGNALS:
 
 private:
     QCoro::Task<> run(QString id, CancelToken task, std::shared_ptr<void> hold);
-    QCoro::Task<> requalify(Source source, CancelToken request, CancelToken swap, std::shared_ptr<void> hold);
+    QCoro::Task<> requalify(Source source, int maxHeight, CancelToken request, CancelToken swap, std::shared_ptr<void> hold);
 
     const Timing m_timing;
     CancelToken m_task;
