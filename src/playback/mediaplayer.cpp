@@ -44,7 +44,9 @@ constexpr Option Options[] = {
     // Bounded memory on a long video.
     {"demuxer-max-bytes", "150MiB"},
     {"demuxer-max-back-bytes", "50MiB"},
-    {"hwdec", "auto-safe"},
+    // Software until a view draws it (viewContextMade): probing the hardware's decoders takes longer
+    // than decoding one picture, and a candidate may never be shown.
+    {"hwdec", "no"},
     {"sid", "no"},
     {"sub-auto", "no"},
     {"keep-open", "yes"},
@@ -309,6 +311,7 @@ void MediaPlayer::viewContextMade()
     // Now the view can draw it: it decodes for it from here on.
     if (m_retiring)
         return;
+    set("hwdec", "auto-safe");
     set("vo", "libmpv");
     // The new output only refreshes the picture, which leaves sound already handed to the sound
     // server at odds with it; a seek to where it is starts both afresh.

@@ -40,8 +40,9 @@ PlayerModel::PlayerModel(const Timing &timing)
     connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
     // A new quality takes over the video that plays, where it is; so does a lower one on a slow network.
     const auto requality = [this](int maxHeight) {
-        if (m_mode.kind == PlaybackMode::Native)
-            m_runner->requality(m_nowPlaying->source(), maxHeight, shared_from_this());
+        // Not once the last owner let go: the model is only waiting to be deleted.
+        if (auto self = weak_from_this().lock(); self && m_mode.kind == PlaybackMode::Native)
+            m_runner->requality(m_nowPlaying->source(), maxHeight, std::move(self));
     };
     connect(&Settings::instance(), &Settings::maxHeightChanged, this, [requality] { requality(Settings::instance().maxHeight()); });
     connect(m_nowPlaying, &NowPlaying::stepDown, this, requality);
