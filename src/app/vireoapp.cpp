@@ -2,6 +2,7 @@
 #include "vireoapp.h"
 
 #include "playback/mediaplayer.h"
+#include "videoview.h"
 
 #include <QGuiApplication>
 #include <QQmlComponent>
@@ -147,7 +148,16 @@ void VireoApp::windowClosed()
     // The window's hold ends with the window itself, so its bindings never see the model go first.
     connect(window, &QObject::destroyed, [hold = std::move(it->model)] {});
     m_windows.erase(it);
-    window->deleteLater();
+    // Deleting the window frees its view's drawing contexts; one whose core still shows a picture
+    // would hold this thread up to 0.2 s. The window is hidden already and goes once its players let
+    // go, which they do off this thread, or after a second at most.
+    auto *view = window->findChild<VideoView *>();
+    if (view && view->holdsPictures()) {
+        connect(view, &VideoView::picturesReleased, window, &QObject::deleteLater);
+        QTimer::singleShot(1s, window, &QObject::deleteLater);
+    } else {
+        window->deleteLater();
+    }
     if (m_windows.empty())
         quitWhenQuiet();
 }

@@ -94,6 +94,8 @@ public:
     [[nodiscard]] bool drawable() const { return m_mpv && !m_retiring; }
     void adoptedByView() { m_drawn = true; }
     [[nodiscard]] bool releasable() const { return m_retiring && !m_voConfigured; }
+    // Whether a view's context draws it and its core still shows a picture there.
+    [[nodiscard]] bool shownByView() const { return m_drawn && m_voConfigured; }
 
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);

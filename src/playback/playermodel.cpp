@@ -125,8 +125,8 @@ void PlayerModel::cancel()
 {
     m_nowPlaying->leave();
     m_runner->cancel();
-    if (m_mode.kind == PlaybackMode::Native)
-        m_mode.player->pause();
+    // Its player falls silent and lets go of the window's picture while the window still exists.
+    setMode(PlaybackMode::idle());
 }
 
 void PlayerModel::play()

@@ -69,7 +69,7 @@ public:
     void play(const Link &link);
     // The embedded player's outcome; only the first report of a wait counts.
     Q_INVOKABLE void embedResult(bool ok);
-    // The window is going: the request stops at its next check and nothing keeps playing.
+    // The window is going: the request stops at its next check and the video is let go.
     void cancel();
 
     static QString invalidLinkMessage();

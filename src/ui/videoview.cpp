@@ -114,6 +114,14 @@ private:
 
     static void release(const Drawing &drawing)
     {
+        // A core that handed over a picture waits up to 0.2 s for it to be drawn before it lets go of
+        // the output that freeing asks it to close: it is taken, unseen, first.
+        mpv_render_context_set_update_callback(drawing.context, nullptr, nullptr);
+        if (mpv_render_context_update(drawing.context) & MPV_RENDER_UPDATE_FRAME) {
+            int skip = 1;
+            mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+            mpv_render_context_render(drawing.context, params);
+        }
         mpv_render_context_free(drawing.context);
         QMetaObject::invokeMethod(drawing.player, "viewContextFreed", Qt::QueuedConnection);
     }
@@ -141,10 +149,21 @@ void VideoView::setPlayer(MediaPlayer *player)
         return;
     m_player = player;
     // Kept after it leaves: a dropped player's context is freed by the renderer, once it may be.
-    if (player)
-        connect(player, &MediaPlayer::frameReady, this, &QQuickItem::update, Qt::UniqueConnection);
+    if (player && !m_given.contains(player)) {
+        m_given.append(player);
+        connect(player, &MediaPlayer::frameReady, this, [this] {
+            update();
+            if (!holdsPictures())
+                Q_EMIT picturesReleased();
+        });
+    }
     update();
     Q_EMIT playerChanged();
+}
+
+bool VideoView::holdsPictures() const
+{
+    return std::any_of(m_given.begin(), m_given.end(), [](const QPointer<MediaPlayer> &p) { return p && p->shownByView(); });
 }
 
 } // namespace vireo

@@ -25,12 +25,18 @@ public:
     [[nodiscard]] Renderer *createRenderer() const override;
     [[nodiscard]] MediaPlayer *player() const { return m_player; }
     void setPlayer(MediaPlayer *player);
+    // Whether a player it was given still shows a picture through it. Freeing a drawing context (as
+    // deleting the window does) while its core shows a picture holds the window's threads up to
+    // 0.2 s, so a closed window goes once this is false.
+    [[nodiscard]] bool holdsPictures() const;
 
 Q_SIGNALS:
     void playerChanged();
+    void picturesReleased();
 
 private:
     QPointer<MediaPlayer> m_player;
+    QList<QPointer<MediaPlayer>> m_given;
 };
 
 } // namespace vireo
