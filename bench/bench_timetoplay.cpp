@@ -41,9 +41,9 @@ double timeToPlay(const QString &home, const QList<std::pair<QString, QString>> 
     QSignalSpy mode(model.get(), &PlayerModel::modeChanged);
     while (model->modeKind() != PlayerModel::Native && clock.elapsed() < 20000)
         mode.wait(20000);
-    const double ms = clock.nsecsElapsed() / 1e6;
+    const double ms = model->modeKind() == PlayerModel::Native ? clock.nsecsElapsed() / 1e6 : -1;
     model->cancel();
-    return model->modeKind() == PlayerModel::Native ? ms : -1;
+    return ms;
 }
 
 // One API round trip, then a bare mpv core to its first decoded picture, paused, with or without sound.
