@@ -13,7 +13,7 @@ namespace vireo::test {
 inline const QString Id = QStringLiteral("dQw4w9WgXcQ");
 
 // How long a test waits for something that is bound to happen: enough for the slowest honest run
-// (sanitizers, a cold GStreamer registry, both cores busy). Only a failing test waits this long.
+// (sanitizers, cold library caches, both cores busy). Only a failing test waits this long.
 inline constexpr std::chrono::milliseconds Patience{20000};
 
 // Qt Test's own waits give up after 5 s; these wait Patience, and a failing one says what it saw.
@@ -23,8 +23,9 @@ inline constexpr std::chrono::milliseconds Patience{20000};
 
 // A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
 // servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4 (4 s),
-// a 30 s one at /long.mp4, English captions at /captions.vtt, a DASH manifest of 360, 720 and 1080
-// lines at /dash/manifest.mpd, and /silent.mp4 accepts and never answers. Anything without a route
+// a 30 s one at /long.mp4, English captions at /captions.vtt, separate 360, 720 and 1080 line
+// pictures and their sound at /dash/manifest-stream0.mp4 to 3.mp4 (10 s), and /silent.mp4 accepts
+// and never answers. Anything without a route
 // answers 404.
 class TestServer
 {
