@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "mediaplayer.h"
 
+#include "assign.h"
+
 #include <QLoggingCategory>
 #include <QThreadPool>
 #include <algorithm>
@@ -180,55 +182,44 @@ void MediaPlayer::drain()
 
 void MediaPlayer::handleProperty(quint64 id, const void *data)
 {
-    const auto flag = [data] { return data && *static_cast<const int *>(data) != 0; };
-    const auto number = [data] { return data ? *static_cast<const double *>(data) : 0.0; };
-    const auto ms = [&] { return qint64(std::llround(std::max(0.0, number()) * 1000)); };
+    const bool flag = data && *static_cast<const int *>(data) != 0;
+    const double number = data ? *static_cast<const double *>(data) : 0.0;
+    const qint64 ms = qint64(std::llround(std::max(0.0, number) * 1000));
     switch (Observed(id)) {
     case TimePos:
-        if (data && m_position != ms()) {
-            m_position = ms();
+        if (data && assign(m_position, ms))
             Q_EMIT positionChanged();
-        }
         break;
     case Duration:
-        if (m_duration != ms()) {
-            m_duration = ms();
+        if (assign(m_duration, ms))
             Q_EMIT durationChanged();
-        }
         break;
     case Seekable:
-        if (m_seekable != flag()) {
-            m_seekable = flag();
+        if (assign(m_seekable, flag))
             Q_EMIT seekableChanged();
-        }
         break;
-    case Pause: setPaused(flag()); break;
+    case Pause: setPaused(flag); break;
     case EofReached:
-        if (m_ended != flag()) {
-            m_ended = flag();
+        if (assign(m_ended, flag)) {
             Q_EMIT stateChanged();
             if (m_ended)
                 Q_EMIT ended();
         }
         break;
     case PausedForCache:
-        if (m_waiting != flag()) {
-            m_waiting = flag();
+        if (assign(m_waiting, flag))
             Q_EMIT waitingChanged();
-        }
         break;
     case VideoHeight:
-        if (const int height = data ? int(*static_cast<const int64_t *>(data)) : 0; height != m_videoHeight) {
-            m_videoHeight = height;
+        if (assign(m_videoHeight, data ? int(*static_cast<const int64_t *>(data)) : 0))
             Q_EMIT videoHeightChanged();
-        }
         break;
     case Speed:
-        if (data)
-            setRateValue(number());
+        if (data && assign(m_rate, number))
+            Q_EMIT rateChanged();
         break;
     case VoConfigured:
-        m_voConfigured = flag();
+        m_voConfigured = flag;
         if (releasable())
             Q_EMIT frameReady();
         break;
@@ -260,10 +251,8 @@ void MediaPlayer::pause()
 void MediaPlayer::setPaused(bool paused)
 {
     // Readers (MPRIS, history, the inhibitor) see what was asked at once; the core confirms it.
-    if (m_paused == paused)
-        return;
-    m_paused = paused;
-    Q_EMIT stateChanged();
+    if (assign(m_paused, paused))
+        Q_EMIT stateChanged();
 }
 
 void MediaPlayer::seek(qint64 ms)
@@ -271,27 +260,26 @@ void MediaPlayer::seek(qint64 ms)
     if (!seekable() || !m_mpv)
         return;
     ms = std::max<qint64>(0, m_duration > 0 ? std::min(ms, m_duration) : ms);
-    const QByteArray seconds = QByteArray::number(double(ms) / 1000, 'f', 3);
-    const char *command[] = {"seek", seconds.constData(), "absolute", nullptr};
-    mpv_command_async(m_mpv, 0, command);
+    moveTo(ms, "absolute");
     // Readers (MPRIS, the seek bar) see the new place at once, not a frame later.
     m_position = ms;
     Q_EMIT positionChanged();
     Q_EMIT seeked(ms);
 }
 
+void MediaPlayer::moveTo(qint64 ms, const char *how)
+{
+    const QByteArray seconds = QByteArray::number(double(ms) / 1000, 'f', 3);
+    const char *command[] = {"seek", seconds.constData(), how, nullptr};
+    mpv_command_async(m_mpv, 0, command);
+}
+
 void MediaPlayer::setRate(double rate)
 {
     set("speed", QByteArray::number(rate, 'f', 3).constData());
-    setRateValue(rate);
-}
-
-void MediaPlayer::setRateValue(double rate)
-{
-    if (m_rate == rate)
-        return;
-    m_rate = rate;
-    Q_EMIT rateChanged();
+    // Readers see the new speed at once; the core confirms it.
+    if (assign(m_rate, rate))
+        Q_EMIT rateChanged();
 }
 
 void MediaPlayer::setVolume(float volume)
@@ -315,9 +303,7 @@ void MediaPlayer::viewContextMade()
     set("vo", "libmpv");
     // The new output only refreshes the picture, which leaves sound already handed to the sound
     // server at odds with it; a seek to where it is starts both afresh.
-    const QByteArray seconds = QByteArray::number(double(m_position) / 1000, 'f', 3);
-    const char *command[] = {"seek", seconds.constData(), "absolute+exact", nullptr};
-    mpv_command_async(m_mpv, 0, command);
+    moveTo(m_position, "absolute+exact");
 }
 
 void MediaPlayer::viewContextFreed()

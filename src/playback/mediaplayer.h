@@ -129,7 +129,8 @@ private:
     void destroyCore();
     void set(const char *name, const char *value);
     void setPaused(bool paused);
-    void setRateValue(double rate);
+    // The core's seek to `ms`, `how` as its command takes it ("absolute", "absolute+exact").
+    void moveTo(qint64 ms, const char *how);
 
     mpv_handle *m_mpv = nullptr;
     bool m_hasItem = false;

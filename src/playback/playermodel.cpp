@@ -1,24 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "playermodel.h"
 
+#include "assign.h"
 #include "settings.h"
 
 using namespace Qt::StringLiterals;
 
 namespace vireo {
-namespace {
-
-// Views are told only of real changes.
-template<typename T>
-bool assign(T &member, T value)
-{
-    if (member == value)
-        return false;
-    member = std::move(value);
-    return true;
-}
-
-} // namespace
 
 std::shared_ptr<PlayerModel> PlayerModel::create(const Timing &timing)
 {
