@@ -48,6 +48,10 @@ private Q_SLOTS:
     void videoID();
     void startTime_data();
     void startTime();
+    void playlistLink_data();
+    void playlistLink();
+    void playlistAnswer_data();
+    void playlistAnswer();
     void answer_data();
     void answer();
     void webvtt_data();
@@ -72,6 +76,7 @@ private Q_SLOTS:
     void quality();
     void hostile_data();
     void hostile();
+    void playlist();
 
 private:
     std::shared_ptr<PlayerModel> model(std::chrono::milliseconds readiness = 1s);
@@ -138,6 +143,54 @@ void TestPipeline::startTime()
     QFETCH(qint64, seconds);
     const auto parsed = Link::parse(link);
     QCOMPARE(parsed ? parsed->start.value_or(-1) : -1, seconds);
+}
+
+void TestPipeline::playlistLink_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read"); // "video list index", or empty for nothing
+    const QString id = test::Id, list = u"PLrAXtmErZgOeiKm4sgNOknGvNjby9efdf"_s;
+    QTest::newRow("watch with a list and its index") << u"https://www.youtube.com/watch?v=%1&list=%2&index=3"_s.arg(id, list)
+                                                     << u"%1 %2 3"_s.arg(id, list);
+    QTest::newRow("youtu.be with a list") << u"youtu.be/%1?list=%2&t=5"_s.arg(id, list) << u"%1 %2 0"_s.arg(id, list);
+    QTest::newRow("playlist page") << u"https://m.youtube.com/playlist?list=%1"_s.arg(list) << u" %1 0"_s.arg(list);
+    QTest::newRow("watch with only a mix") << u"youtube.com/watch?list=RD%1"_s.arg(id) << u" RD%1 0"_s.arg(id);
+    QTest::newRow("index that is no place") << u"youtu.be/%1?list=%2&index=-2"_s.arg(id, list) << u"%1 %2 0"_s.arg(id, list);
+    QTest::newRow("list of no valid id, with a video") << u"youtu.be/%1?list=PL$x"_s.arg(id) << u"%1  0"_s.arg(id);
+    QTest::newRow("list of no valid id alone") << u"youtube.com/playlist?list=P"_s << QString();
+    QTest::newRow("list on another host") << u"https://example.com/playlist?list=%1"_s.arg(list) << QString();
+}
+
+void TestPipeline::playlistLink()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, read);
+    const auto link = Link::parse(text);
+    QCOMPARE(link ? u"%1 %2 %3"_s.arg(link->videoID, link->playlistID).arg(link->index.value_or(0)) : QString(), read);
+}
+
+void TestPipeline::playlistAnswer_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("read"); // "title total: id seconds index, …", or empty when it is no list
+    QTest::newRow("HTML") << QByteArray("<html>Just a moment...</html>") << QString();
+    QTest::newRow("no videos") << QByteArray(R"({"title":"L","videoCount":3})") << QString();
+    QTest::newRow("empty page") << QByteArray(R"({"title":"L","videos":[]})") << u"L 0:"_s;
+    QTest::newRow("entries without or with invalid ids left out")
+        << QByteArray(R"({"title":"L","videoCount":9,"videos":[{"title":"x"},{"videoId":"short"},{"videoId":7},"s",)"
+                      R"({"videoId":"dQw4w9WgXcQ","lengthSeconds":-5,"index":"2"},{"videoId":"a-B_c9-Z_x0","lengthSeconds":61,"index":1e12}]})")
+        << u"L 9: dQw4w9WgXcQ 0 -1, a-B_c9-Z_x0 61 -1"_s;
+}
+
+void TestPipeline::playlistAnswer()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, read);
+    const auto page = InvidiousClient::parsePlaylist(body);
+    QString seen = page ? u"%1 %2:"_s.arg(page->title).arg(page->total) : QString();
+    for (const PlaylistEntry &e : page ? page->entries : QList<PlaylistEntry>())
+        seen += (seen.endsWith(u':') ? u" "_s : u", "_s) + u"%1 %2 %3"_s.arg(e.videoID).arg(e.seconds).arg(e.index);
+    QCOMPARE(seen, read);
 }
 
 void TestPipeline::answer_data()
@@ -564,9 +617,13 @@ void TestPipeline::hostile()
     m_server.route(u"/bad/api/v1/videos/"_s + test::Id, {status, body, "application/json", TestServer::Behaviour(behaviour)});
     m_server.route(u"/bad/api/v1/videos/"_s + test::Id + u"?local=true"_s, {404, {}});
     m_server.answer(u"good"_s, u"/clip.mp4"_s);
+    // The link's list is asked of the same instances, in the same order, and fares the same.
+    m_server.route(u"/bad/api/v1/playlists/PLhostile"_s, {status, body, "application/json", TestServer::Behaviour(behaviour)});
+    m_server.answerPlaylist(u"good"_s, u"PLhostile"_s, {u"AAAAAAAAAAA"_s, test::Id, u"CCCCCCCCCCC"_s});
     QVERIFY(test::writeCache(m_home->cache(), {{u"bad"_s, status ? m_server.base(u"bad"_s) : test::refused()},
                                                {u"good"_s, m_server.base(u"good"_s)}}));
     const auto m = model();
+    m->setUrlText(ShortLink + u"?list=PLhostile"_s);
     QElapsedTimer clock;
     clock.start();
     m->play();
@@ -576,6 +633,33 @@ void TestPipeline::hostile()
     // A huge answer is cut off, not held: what the server got into the connection shows it.
     const qint64 sent = m_server.sent(u"/bad/api/v1/videos/"_s + test::Id);
     QVERIFY2(sent < 45'000'000, qPrintable(QString::number(sent)));
+    TRY_COMPARE(m->playlist()->place(), u"2 of 3"_s);
+}
+
+void TestPipeline::playlist()
+{
+    // The list's first video no source plays: shown failed, then skipped. The others follow each other.
+    const QString b = u"BBBBBBBBBBB"_s, c = u"CCCCCCCCCCC"_s;
+    m_server.answerPlaylist(u"one"_s, u"PLtest"_s, {test::Id, b, c});
+    m_server.answer(u"one"_s, u"/clip.mp4"_s, false, "\"B\"", b);
+    m_server.answer(u"one"_s, u"/clip.mp4"_s, false, "\"C\"", c);
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    const auto m = model();
+    m->setUrlText(u"https://www.youtube.com/playlist?list=PLtest"_s);
+    m->play();
+    const auto playing = [&](const QString &id) { return m->nowPlaying()->videoID() == id && m->player() && m->player()->playing(); };
+    TRY_VERIFY2(m->status() == u"Skipping to the next video…"_s && m->error() == Failure, m->status());
+    QCOMPARE(m_server.requests(u"/one/api/v1/videos/"_s + test::Id), 2);
+    TRY_VERIFY2(playing(b), m->nowPlaying()->videoID());
+    QVERIFY(m->playlist()->place() == u"2 of 3"_s && m->playlist()->canGoNext());
+    TRY_VERIFY2(playing(c), m->nowPlaying()->videoID()); // by itself, at the end of B
+    QVERIFY(!m->playlist()->canGoNext());
+    m->previous();
+    TRY_VERIFY(playing(b));
+    // The list's link again goes on at the video that was playing.
+    m->play();
+    TRY_VERIFY(playing(b));
+    QCOMPARE(m->playlist()->place(), u"2 of 3"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)

@@ -60,8 +60,8 @@ class PlayerInterface : public QDBusAbstractAdaptor
     Q_PROPERTY(double Rate READ rate WRITE setRate)
     Q_PROPERTY(double MinimumRate READ minimumRate)
     Q_PROPERTY(double MaximumRate READ maximumRate)
-    Q_PROPERTY(bool CanGoNext READ no)
-    Q_PROPERTY(bool CanGoPrevious READ no)
+    Q_PROPERTY(bool CanGoNext READ canGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
     Q_PROPERTY(bool CanPlay READ canPlay)
     Q_PROPERTY(bool CanPause READ canPlay)
     Q_PROPERTY(bool CanSeek READ canSeek)
@@ -86,14 +86,16 @@ public:
     bool no() const { return false; }
     bool canPlay() const { return m_mpris->canPlay(); }
     bool canSeek() const { return m_mpris->canSeek(); }
+    bool canGoNext() const { return m_mpris->canGoNext(); }
+    bool canGoPrevious() const { return m_mpris->canGoPrevious(); }
 
 public Q_SLOTS:
     void Play() { m_mpris->play(); }
     void Pause() { m_mpris->pause(); }
     void PlayPause() { m_mpris->playPause(); }
     void Stop() { m_mpris->stop(); }
-    void Next() {}
-    void Previous() {}
+    void Next() { m_mpris->next(); }
+    void Previous() { m_mpris->previous(); }
     void Seek(qlonglong Offset) { m_mpris->seek(Offset); }
     void SetPosition(const QDBusObjectPath &TrackId, qlonglong Position) { m_mpris->setPosition(TrackId, Position); }
     void OpenUri(const QString &Uri) { m_mpris->openUri(Uri); }
@@ -160,6 +162,7 @@ void Mpris::watch(PlayerModel *model)
         connect(model->nowPlaying(), changed, this, &Mpris::refresh);
     for (const auto changed : {&PlayerModel::volumeChanged, &PlayerModel::speedChanged})
         connect(model, changed, this, &Mpris::refresh);
+    connect(model->playlist(), &Playlist::placeChanged, this, &Mpris::refresh);
     connect(model, &QObject::destroyed, this, [this, model] { forget(model); });
 }
 
@@ -252,6 +255,28 @@ bool Mpris::canSeek() const
     return player() && player()->seekable();
 }
 
+bool Mpris::canGoNext() const
+{
+    return current() && current()->playlist()->canGoNext();
+}
+
+bool Mpris::canGoPrevious() const
+{
+    return current() && current()->playlist()->canGoPrevious();
+}
+
+void Mpris::next()
+{
+    if (PlayerModel *model = current())
+        model->next();
+}
+
+void Mpris::previous()
+{
+    if (PlayerModel *model = current())
+        model->previous();
+}
+
 void Mpris::play()
 {
     if (MediaPlayer *p = player())
@@ -324,7 +349,8 @@ void Mpris::refresh()
 {
     // Desktops follow the player through PropertiesChanged; the position is read when needed.
     const QVariantMap now{{u"PlaybackStatus"_s, playbackStatus()}, {u"Metadata"_s, metadata()}, {u"Volume"_s, volume()}, {u"Rate"_s, rate()},
-                          {u"CanPlay"_s, canPlay()}, {u"CanPause"_s, canPlay()}, {u"CanSeek"_s, canSeek()}};
+                          {u"CanPlay"_s, canPlay()}, {u"CanPause"_s, canPlay()}, {u"CanSeek"_s, canSeek()},
+                          {u"CanGoNext"_s, canGoNext()}, {u"CanGoPrevious"_s, canGoPrevious()}};
     QVariantMap changed;
     for (auto it = now.cbegin(); it != now.cend(); ++it)
         if (m_published.value(it.key()) != it.value())

@@ -41,6 +41,10 @@ public:
     [[nodiscard]] qlonglong length() const;
     [[nodiscard]] bool canPlay() const { return player() != nullptr; }
     [[nodiscard]] bool canSeek() const;
+    [[nodiscard]] bool canGoNext() const;
+    [[nodiscard]] bool canGoPrevious() const;
+    void next();
+    void previous();
     void play();
     void pause();
     void playPause();

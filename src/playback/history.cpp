@@ -49,7 +49,8 @@ History::History()
     }
     for (const QJsonValue &entry : root.value(u"links"_s).toArray())
         if (const QJsonObject link = entry.toObject(); link.value(u"link"_s).isString())
-            m_links.append({link.value(u"link"_s).toString(), link.value(u"title"_s).toString()});
+            m_links.append({link.value(u"link"_s).toString(), link.value(u"title"_s).toString(), link.value(u"video"_s).toString(),
+                            std::max(0, link.value(u"index"_s).toInt())});
     file.close();
     // A file that is not ours, or was cut short, is moved aside rather than overwritten or trusted.
     if (root.isEmpty()) {
@@ -90,17 +91,29 @@ QVariantList History::links() const
     return list;
 }
 
-void History::visited(const QString &link, const QString &title)
+void History::visited(const QString &link, const QString &title, const QString &video, int index)
 {
     if (!keep())
         return;
     const auto old = std::find_if(m_links.begin(), m_links.end(), [&](const Link &l) { return l.link == link; });
-    const QString kept = title.isEmpty() && old != m_links.end() ? old->title : title;
+    Link kept = old != m_links.end() ? *old : Link{link, {}, {}, 0};
+    if (!title.isEmpty())
+        kept.title = title;
+    if (!video.isEmpty())
+        kept = {link, title.isEmpty() && video != kept.video ? QString() : kept.title, video, index};
     m_links.removeIf([&](const Link &l) { return l.link == link; });
-    m_links.prepend({link, kept});
+    m_links.prepend(kept);
     m_links = m_links.mid(0, MaxLinks);
     save();
     Q_EMIT linksChanged();
+}
+
+std::optional<std::pair<QString, int>> History::listVideo(const QString &link) const
+{
+    for (const Link &l : keep() ? m_links : QList<Link>())
+        if (l.link == link && !l.video.isEmpty())
+            return std::pair(l.video, l.index);
+    return std::nullopt;
 }
 
 void History::remove(const QString &link)
@@ -137,7 +150,8 @@ void History::save()
     for (const auto &[id, at] : std::as_const(m_positions))
         positions.append(QJsonArray{id, double(at)});
     for (const Link &link : std::as_const(m_links))
-        links.append(QJsonObject{{u"link"_s, link.link}, {u"title"_s, link.title}});
+        links.append(link.video.isEmpty() ? QJsonObject{{u"link"_s, link.link}, {u"title"_s, link.title}}
+                                          : QJsonObject{{u"link"_s, link.link}, {u"title"_s, link.title}, {u"video"_s, link.video}, {u"index"_s, link.index}});
     // Whole or not at all: a crash mid-write leaves the last good file.
     QDir().mkpath(QFileInfo(path()).path());
     QSaveFile file(path());

@@ -28,8 +28,11 @@ public:
 
     // The recent links, newest first: maps with "link" and "title".
     [[nodiscard]] QVariantList links() const;
-    // `link` was played; its title once known.
-    void visited(const QString &link, const QString &title = {});
+    // `link` was played; its title once known. Of a list's link, `video` plays now, at `index` (from 1)
+    // of the list when known.
+    void visited(const QString &link, const QString &title = {}, const QString &video = {}, int index = 0);
+    // The video that played last of the list `link` names, and its place in the list (0: not known).
+    [[nodiscard]] std::optional<std::pair<QString, int>> listVideo(const QString &link) const;
     Q_INVOKABLE void remove(const QString &link);
     // Empties both the recent links and the kept positions.
     Q_INVOKABLE void forget();
@@ -51,6 +54,8 @@ private:
     struct Link {
         QString link;
         QString title;
+        QString video; // of a list's link
+        int index = 0;
     };
     QList<std::pair<QString, qint64>> m_positions; // oldest first
     QList<Link> m_links;                           // newest first

@@ -18,7 +18,7 @@ QUrl NowPlaying::browserURL() const
 {
     if (!m_link)
         return {};
-    return m_source.attempt ? m_source.attempt->watchPage() : watchPage(m_link->videoID);
+    return m_source.attempt ? m_source.attempt->watchPage() : m_link->page();
 }
 
 QString NowPlaying::quality() const
@@ -40,7 +40,7 @@ void NowPlaying::begin(std::optional<Link> link)
     m_steppingDown = false;
     m_link = std::move(link);
     if (m_link)
-        History::instance().visited(m_link->text);
+        History::instance().visited(m_link->text, {}, m_link->playlistID.isEmpty() ? QString() : m_link->videoID, m_link->index.value_or(0));
     Q_EMIT videoChanged();
     if (hadQuality)
         Q_EMIT qualityChanged();

@@ -2,6 +2,7 @@
 #include "playermodel.h"
 
 #include "assign.h"
+#include "history.h"
 #include "settings.h"
 
 using namespace Qt::StringLiterals;
@@ -23,7 +24,16 @@ PlayerModel::PlayerModel(const Timing &timing)
     , m_muted(Settings::instance().muted())
     , m_nowPlaying(new NowPlaying(this))
     , m_runner(new RequestRunner(timing, this))
+    , m_playlist(new Playlist(timing.directory, this))
 {
+    m_skip.setSingleShot(true);
+    m_skip.setInterval(std::chrono::seconds(3));
+    connect(&m_skip, &QTimer::timeout, this, &PlayerModel::next);
+    connect(m_playlist, &Playlist::startFound, this, &PlayerModel::listStarts);
+    connect(m_playlist, &Playlist::pageDone, this, [this] {
+        if (std::exchange(m_wantsNext, false))
+            next();
+    });
     // The link text is the same in every window, whichever one changed it.
     connect(&Settings::instance(), &Settings::lastURLChanged, this, &PlayerModel::urlTextChanged);
     // A new quality takes over the video that plays, where it is; so does a lower one on a slow network.
@@ -51,6 +61,11 @@ QString PlayerModel::invalidLinkMessage()
 QString PlayerModel::failureMessage()
 {
     return u"Couldn't play this video. Every source failed — try again or open it in your browser."_s;
+}
+
+QString PlayerModel::playlistFailureMessage()
+{
+    return u"Couldn't load this playlist, or it has no videos — try again or open it in your browser."_s;
 }
 
 QString PlayerModel::urlText() const
@@ -111,6 +126,14 @@ void PlayerModel::applyTo(MediaPlayer &player) const
 
 void PlayerModel::cancel()
 {
+    m_playlist->begin(std::nullopt);
+    halt();
+}
+
+void PlayerModel::halt()
+{
+    m_skip.stop();
+    m_wantsNext = false;
     m_nowPlaying->leave();
     m_runner->cancel();
     // Its player falls silent and lets go of the window's picture while the window still exists.
@@ -127,9 +150,19 @@ void PlayerModel::play(const Link &link)
     start(link);
 }
 
-void PlayerModel::start(const std::optional<Link> &link)
+void PlayerModel::start(std::optional<Link> link)
 {
-    cancel();
+    // A list played before goes on at the video that was playing.
+    if (link && !link->playlistID.isEmpty())
+        if (const auto was = History::instance().listVideo(link->text); was && was->first != link->videoID)
+            link = Link{link->text, was->first, std::nullopt, link->playlistID, was->second > 0 ? std::optional(was->second) : std::nullopt};
+    open(link);
+    m_playlist->begin(link);
+}
+
+void PlayerModel::open(const std::optional<Link> &link)
+{
+    halt();
     setError(std::nullopt);
     m_nowPlaying->begin(link);
     setStatus(QString());
@@ -141,7 +174,58 @@ void PlayerModel::start(const std::optional<Link> &link)
     }
     setLoading(true);
     setMode(PlaybackMode::idle());
-    m_runner->start(link->videoID, shared_from_this());
+    if (link->videoID.isEmpty())
+        setStatus(u"Loading the playlist…"_s);
+    else
+        m_runner->start(link->videoID, shared_from_this());
+}
+
+void PlayerModel::listStarts(int row)
+{
+    if (row >= 0) {
+        playEntry(row);
+        return;
+    }
+    setLoading(false);
+    setStatus(QString());
+    setMode(PlaybackMode::failed());
+    setError(playlistFailureMessage());
+}
+
+void PlayerModel::playEntry(int row)
+{
+    const PlaylistEntry *entry = m_playlist->entry(row);
+    if (!entry)
+        return;
+    const Link list = *m_playlist->link();
+    m_playlist->setCurrent(row);
+    open(Link{list.text, entry->videoID, std::nullopt, list.playlistID, row + 1});
+}
+
+void PlayerModel::next()
+{
+    const int row = m_playlist->current() + 1;
+    if (m_playlist->entry(row))
+        playEntry(row);
+    else if (m_playlist->canGoNext()) { // once its page is in
+        m_wantsNext = true;
+        m_playlist->fetchMore();
+    }
+}
+
+void PlayerModel::previous()
+{
+    if (m_mode.player && (m_mode.player->position() > 3000 || !m_playlist->canGoPrevious()))
+        m_mode.player->seek(0);
+    else if (m_playlist->canGoPrevious())
+        playEntry(m_playlist->current() - 1);
+}
+
+void PlayerModel::ended()
+{
+    // At the list's last video the queue ends, and the picture stays on its last frame.
+    if (Settings::instance().autoplayNext() && m_playlist->canGoNext())
+        next();
 }
 
 void PlayerModel::embedResult(bool ok)
@@ -152,6 +236,10 @@ void PlayerModel::embedResult(bool ok)
 void PlayerModel::accept(const Source &source, bool fresh)
 {
     applyTo(*source.player);
+    connect(source.player.get(), &MediaPlayer::ended, this, [this, player = source.player.get()] {
+        if (player == m_mode.player.get())
+            ended();
+    });
     // Where it starts is sought before a view shows its first picture.
     m_nowPlaying->accept(source, fresh);
     setMode(PlaybackMode::native(source.player));
@@ -171,6 +259,11 @@ void PlayerModel::embedEnded(bool ok)
         setMode(PlaybackMode::failed());
         setStatus(QString());
         setError(failureMessage());
+        // Never skipped silently: the failure shows a moment first.
+        if (Settings::instance().autoplayNext() && m_playlist->canGoNext()) {
+            setStatus(u"Skipping to the next video…"_s);
+            m_skip.start();
+        }
     }
 }
 

@@ -3,9 +3,11 @@
 
 #include "nowplaying.h"
 #include "playbackmode.h"
+#include "playlist.h"
 #include "requestrunner.h"
 
 #include <QObject>
+#include <QTimer>
 #include <memory>
 
 namespace vireo {
@@ -25,6 +27,8 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(QString error READ error NOTIFY errorChanged FINAL)
     Q_PROPERTY(QString status READ status NOTIFY statusChanged FINAL)
     Q_PROPERTY(vireo::NowPlaying *nowPlaying READ nowPlaying CONSTANT FINAL)
+    // The list the link named, when it named one.
+    Q_PROPERTY(vireo::Playlist *playlist READ playlist CONSTANT FINAL)
     // Kept in the settings, and carried from each video to the next.
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged FINAL)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged FINAL)
@@ -52,6 +56,7 @@ public:
     [[nodiscard]] QString error() const { return m_error.value_or(QString()); }
     [[nodiscard]] QString status() const { return m_status; }
     [[nodiscard]] NowPlaying *nowPlaying() const { return m_nowPlaying; }
+    [[nodiscard]] Playlist *playlist() const { return m_playlist; }
     [[nodiscard]] double volume() const { return m_volume; }
     void setVolume(double volume);
     [[nodiscard]] bool muted() const { return m_muted; }
@@ -67,6 +72,11 @@ public:
     Q_INVOKABLE void play();
     // Starts a request for `link`, read already, superseding any running one.
     void play(const Link &link);
+    // The list's video at `row`, the next one, the one before (or the start of this one, more than
+    // 3 s into it).
+    Q_INVOKABLE void playEntry(int row);
+    Q_INVOKABLE void next();
+    Q_INVOKABLE void previous();
     // The embedded player's outcome; only the first report of a wait counts.
     Q_INVOKABLE void embedResult(bool ok);
     // The window is going: the request stops at its next check and the video is let go.
@@ -74,6 +84,7 @@ public:
 
     static QString invalidLinkMessage();
     static QString failureMessage();
+    static QString playlistFailureMessage();
 
 Q_SIGNALS:
     void urlTextChanged();
@@ -90,7 +101,13 @@ Q_SIGNALS:
 private:
     explicit PlayerModel(const Timing &timing);
 
-    void start(const std::optional<Link> &link);
+    void start(std::optional<Link> link);
+    // Plays `link`'s video, or waits for its list's first one; the list itself is left as it is.
+    void open(const std::optional<Link> &link);
+    // Stops the request and lets go of the video.
+    void halt();
+    void listStarts(int row);
+    void ended();
     // Shows `source` as what plays natively.
     void accept(const Source &source, bool fresh);
     void embedEnded(bool ok);
@@ -112,6 +129,9 @@ private:
     double m_speed = 1.0;
     NowPlaying *m_nowPlaying;
     RequestRunner *m_runner;
+    Playlist *m_playlist;
+    QTimer m_skip; // a list's video that no source plays is shown failed a moment, then skipped
+    bool m_wantsNext = false; // Next was asked for before its row was loaded
 };
 
 } // namespace vireo

@@ -19,6 +19,7 @@ constexpr auto MutedKey = "muted";
 constexpr auto PreferredInstanceKey = "preferredInstance";
 constexpr auto CaptionLanguageKey = "captionLanguage";
 constexpr auto KeepHistoryKey = "keepHistory";
+constexpr auto AutoplayNextKey = "autoplayNext";
 constexpr auto MaxHeightKey = "maxHeight";
 
 } // namespace
@@ -135,6 +136,16 @@ bool Settings::keepHistory() const
 void Settings::setKeepHistory(bool keep)
 {
     store(KeepHistoryKey, keep, &Settings::keepHistoryChanged);
+}
+
+bool Settings::autoplayNext() const
+{
+    return value(AutoplayNextKey, true).toBool();
+}
+
+void Settings::setAutoplayNext(bool on)
+{
+    store(AutoplayNextKey, on, &Settings::autoplayNextChanged);
 }
 
 int Settings::maxHeight() const

@@ -18,6 +18,7 @@ class Settings : public QObject
     Q_PROPERTY(int maxHeight READ maxHeight WRITE setMaxHeight NOTIFY maxHeightChanged FINAL)
     // The choices of maxHeight: maps with "text" and "height".
     Q_PROPERTY(QVariantList qualities READ qualities CONSTANT FINAL)
+    Q_PROPERTY(bool autoplayNext READ autoplayNext WRITE setAutoplayNext NOTIFY autoplayNextChanged FINAL)
 public:
     static Settings &instance();
 
@@ -48,6 +49,9 @@ public:
     // Whether positions and recent links are kept (on unless turned off).
     [[nodiscard]] bool keepHistory() const;
     void setKeepHistory(bool keep);
+    // Whether the next video of a list starts by itself when one ends (on unless turned off).
+    [[nodiscard]] bool autoplayNext() const;
+    void setAutoplayNext(bool on);
 
 Q_SIGNALS:
     void lastURLChanged();
@@ -57,6 +61,7 @@ Q_SIGNALS:
     void captionLanguageChanged();
     void keepHistoryChanged();
     void maxHeightChanged();
+    void autoplayNextChanged();
 
 private:
     Settings();

@@ -3,6 +3,7 @@
 
 #include "net/cancellation.h"
 #include "instances/instance.h"
+#include "playlistpage.h"
 #include "videoinfo.h"
 #include "webvtt.h"
 
@@ -28,6 +29,14 @@ QCoro::Task<FetchResult> fetch(Instance instance, QString id, bool local, Cancel
 // Downloads one caption track an answer listed (WebVTT); nothing when it fails, is over 2 MiB or
 // takes over 6 s, or is not WebVTT.
 QCoro::Task<std::optional<QList<Cue>>> captions(QUrl url, CancelToken cancel = {});
+
+// Asks one instance for page `page` (from 1) of a list: GET base + "/api/v1/playlists/" + id +
+// "?page=" + page, or base + "/api/v1/mixes/" + id for a mix, which has one page only. Nothing when
+// the instance does not answer with a list within 6 s and 8 MiB.
+QCoro::Task<std::optional<PlaylistPage>> playlist(Instance instance, QString id, int page, CancelToken cancel = {});
+
+// Reads a list answer: nothing when it is not one; entries without a valid video ID are left out.
+[[nodiscard]] std::optional<PlaylistPage> parsePlaylist(const QByteArray &body);
 
 // Reads an answer body; `base` completes stream addresses that are paths on the instance.
 [[nodiscard]] FetchResult parse(const QByteArray &body, const QString &base);

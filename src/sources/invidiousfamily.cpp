@@ -112,7 +112,7 @@ QString InvidiousFamily::finding() const
     return u"Finding instances…"_s;
 }
 
-QCoro::Task<QList<std::shared_ptr<Attempt>>> InvidiousFamily::attempts(QString id)
+QCoro::Task<QList<Instance>> InvidiousFamily::instances()
 {
     // The directory's best that have not failed here lately, then those that have.
     const QList<Instance> loaded = co_await InstanceList::load(m_directory);
@@ -121,6 +121,12 @@ QCoro::Task<QList<std::shared_ptr<Attempt>>> InvidiousFamily::attempts(QString i
     QList<Instance> instances = all.mid(0, 5);
     if (const auto own = Instance::fromAddress(m_ownInstance))
         instances.prepend(*own);
+    co_return instances;
+}
+
+QCoro::Task<QList<std::shared_ptr<Attempt>>> InvidiousFamily::attempts(QString id)
+{
+    const QList<Instance> instances = co_await this->instances();
     QList<std::shared_ptr<Attempt>> attempts;
     for (const Instance &instance : std::as_const(instances))
         for (const bool local : {false, true})

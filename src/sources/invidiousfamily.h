@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sourcefamily.h"
+#include "instances/instance.h"
 
 namespace vireo {
 
@@ -16,6 +17,8 @@ public:
 
     [[nodiscard]] QString finding() const override;
     QCoro::Task<QList<std::shared_ptr<Attempt>>> attempts(QString id) override;
+    // The instances a video's attempts ask, in their order, each once.
+    QCoro::Task<QList<Instance>> instances();
 
 private:
     const QUrl m_directory;

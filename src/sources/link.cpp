@@ -17,7 +17,6 @@ QUrl watchPage(const QString &id, const QString &base)
 }
 
 namespace VideoID {
-namespace {
 
 bool isIdChar(QChar c)
 {
@@ -25,8 +24,6 @@ bool isIdChar(QChar c)
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-'
         || u == u'_';
 }
-
-} // namespace
 
 bool isValid(QStringView candidate)
 {
@@ -49,15 +46,22 @@ std::optional<QString> validated(const QString &candidate)
     return std::nullopt;
 }
 
-std::optional<QString> videoOf(const QUrl &url)
+// The service's host of `url`, without the "www." and "m." it may start with; empty for any other.
+QString hostOf(const QUrl &url)
 {
     QString host = url.host(QUrl::FullyDecoded).toLower();
-    if (host.isEmpty())
-        return std::nullopt;
     if (host.startsWith(u"www."_s))
         host.remove(0, 4);
     if (host.startsWith(u"m."_s))
         host.remove(0, 2);
+    return host == ShortHost || host == WebDomain || host == MusicHost || host == NoCookieHost ? host : QString();
+}
+
+std::optional<QString> videoOf(const QUrl &url)
+{
+    const QString host = hostOf(url);
+    if (host.isEmpty())
+        return std::nullopt;
 
     const QStringList segments = url.path(QUrl::FullyDecoded).split(u'/', Qt::SkipEmptyParts);
 
@@ -67,8 +71,6 @@ std::optional<QString> videoOf(const QUrl &url)
         return validated(segments.first());
     }
 
-    if (host != WebDomain && host != MusicHost && host != NoCookieHost)
-        return std::nullopt;
     if (segments.isEmpty())
         return std::nullopt;
 
@@ -108,7 +110,43 @@ std::optional<qint64> startOf(const QUrl &url)
     return std::nullopt;
 }
 
+// The list a link of the service's names ("list" in its query), with its place in it ("index",
+// counted from 1); nothing when the link names no list the service could have made.
+std::optional<std::pair<QString, std::optional<int>>> listOf(const QUrl &url)
+{
+    if (hostOf(url).isEmpty())
+        return std::nullopt;
+    const QUrlQuery query(url);
+    const QString list = query.queryItemValue(u"list"_s, QUrl::FullyDecoded);
+    if (!PlaylistID::isValid(list))
+        return std::nullopt;
+    bool ok = false;
+    const int index = query.queryItemValue(u"index"_s).toInt(&ok);
+    return std::pair(list, ok && index > 0 ? std::optional(index) : std::nullopt);
+}
+
 } // namespace
+
+namespace PlaylistID {
+
+bool isValid(QStringView candidate)
+{
+    return candidate.size() >= 2 && candidate.size() <= 64 && std::all_of(candidate.begin(), candidate.end(), VideoID::isIdChar);
+}
+
+bool isMix(QStringView id)
+{
+    return id.startsWith(u"RD");
+}
+
+} // namespace PlaylistID
+
+QUrl Link::page() const
+{
+    if (videoID.isEmpty())
+        return QUrl(u"https://"_s + WebHost + u"/playlist?list="_s + playlistID);
+    return watchPage(videoID);
+}
 
 std::optional<Link> Link::parse(const QString &text)
 {
@@ -123,9 +161,12 @@ std::optional<Link> Link::parse(const QString &text)
     if (!url.isValid())
         return std::nullopt;
     const auto id = videoOf(url);
-    if (!id)
+    const auto list = listOf(url);
+    // With a list, a link that names no video plays the list from its start.
+    if (!id && !list)
         return std::nullopt;
-    return Link{trimmed, *id, startOf(url), {}, std::nullopt};
+    return Link{trimmed, id.value_or(QString()), id ? startOf(url) : std::nullopt, list ? list->first : QString(),
+                list ? list->second : std::nullopt};
 }
 
 } // namespace vireo

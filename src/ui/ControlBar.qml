@@ -6,8 +6,9 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Vireo
 
-// The bar under a playing video: play and pause, where it is, quality, speed, captions, volume and
-// mute, full screen. Its controls never take the keyboard from the surface.
+// The bar under a playing video: play and pause, the list's previous and next and its queue, where
+// it is, quality, speed, captions, volume and mute, full screen. Its controls never take the
+// keyboard from the surface.
 Rectangle {
     id: root
 
@@ -16,6 +17,8 @@ Rectangle {
     required property bool fullScreen
     // The pointer is over it, a slider is being dragged or a menu is open: it must not hide now.
     readonly property bool busy: hover.hovered || seek.pressed || volume.pressed || captionsMenu.visible || speed.open || quality.open
+                                 || queue.visible
+    readonly property Playlist playlist: model.playlist
     signal playToggled()
     signal fullScreenToggled()
     signal touched()
@@ -45,10 +48,48 @@ Rectangle {
             ToolTip.text: root.playing ? qsTr("Pause (Space)") : qsTr("Play (Space)")
             ToolTip.visible: hovered
         }
+        ToolButton {
+            objectName: "previousButton"
+            visible: root.playlist.active
+            focusPolicy: Qt.NoFocus
+            text: "⏮"
+            palette.buttonText: "white"
+            onClicked: root.model.previous()
+            ToolTip.text: qsTr("Previous (Shift+P)")
+            ToolTip.visible: hovered
+        }
+        ToolButton {
+            objectName: "nextButton"
+            visible: root.playlist.active
+            enabled: root.playlist.canGoNext
+            focusPolicy: Qt.NoFocus
+            text: "⏭"
+            palette.buttonText: "white"
+            onClicked: root.model.next()
+            ToolTip.text: qsTr("Next (Shift+N)")
+            ToolTip.visible: hovered
+        }
         SeekControl {
             id: seek
             Layout.fillWidth: true
             player: root.player
+        }
+        ToolButton {
+            objectName: "queueButton"
+            visible: root.playlist.active
+            focusPolicy: Qt.NoFocus
+            text: root.playlist.place !== "" ? root.playlist.place : "☰"
+            palette.buttonText: "white"
+            onClicked: queue.visible ? queue.close() : queue.open()
+            ToolTip.text: qsTr("Queue")
+            ToolTip.visible: hovered && !queue.visible
+
+            QueuePanel {
+                id: queue
+                x: parent.width - width
+                y: -height
+                model: root.model
+            }
         }
         QualityMenu {
             id: quality

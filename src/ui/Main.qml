@@ -10,7 +10,13 @@ ApplicationWindow {
     signal newWindowRequested()
     signal windowClosed()
 
-    title: model.nowPlaying.hasTitle ? qsTr("%1 — Vireo").arg(model.nowPlaying.title) : qsTr("Vireo")
+    title: {
+        const video = model.nowPlaying.hasTitle ? model.nowPlaying.title : ""
+        const place = model.playlist.place
+        if (video !== "" && place !== "")
+            return qsTr("%1 (%2) — Vireo").arg(video).arg(place)
+        return video !== "" ? qsTr("%1 — Vireo").arg(video) : qsTr("Vireo")
+    }
     width: 960
     height: 640
     minimumWidth: 640

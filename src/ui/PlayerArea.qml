@@ -94,6 +94,15 @@ Rectangle {
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignHCenter
     }
+    // A list moves on from a video no source plays: said under the failure, never silently.
+    Label {
+        objectName: "skipText"
+        anchors { top: parent.verticalCenter; topMargin: 40; horizontalCenter: parent.horizontalCenter }
+        visible: root.model.error !== "" && root.model.status !== ""
+        text: root.model.status
+        textFormat: Text.PlainText
+        color: Qt.rgba(1, 1, 1, 0.7)
+    }
 
     // Masks the corners: a border whose inner edge is the area's rounded outline.
     Rectangle {

@@ -5,7 +5,8 @@ import QtQuick.Layouts
 import Vireo
 
 // Vireo's settings: an Invidious instance of the user's own, tried before the public ones (only an
-// address that can be used is kept; the dialog says what it needs until then), and the history.
+// address that can be used is kept; the dialog says what it needs until then), the quality, whether
+// playlists go on by themselves, and the history.
 Dialog {
     id: root
 
@@ -76,6 +77,13 @@ Dialog {
             text: qsTr("Above the standard stream, videos play in separate picture and sound streams, up to the height chosen.")
             color: root.palette.placeholderText
             wrapMode: Text.Wrap
+        }
+        CheckBox {
+            objectName: "autoplayNext"
+            Layout.topMargin: 12
+            text: qsTr("Play the next video of a playlist when one ends")
+            checked: Settings.autoplayNext
+            onToggled: Settings.autoplayNext = checked
         }
         RowLayout {
             Layout.topMargin: 12

@@ -51,6 +51,14 @@ FocusScope {
         case Qt.Key_M: model.muted = !model.muted; break
         case Qt.Key_C: model.nowPlaying.captions.toggle(); break
         case Qt.Key_Home: model.nowPlaying.startOver(); break
+        case Qt.Key_N:
+        case Qt.Key_P:
+            // The service's own keys for a list's next and previous video.
+            if (event.modifiers & Qt.ShiftModifier)
+                event.key === Qt.Key_N ? model.next() : model.previous()
+            else
+                event.accepted = false
+            break
         case Qt.Key_Greater: model.stepSpeed(1); break
         case Qt.Key_Less: model.stepSpeed(-1); break
         case Qt.Key_Escape:

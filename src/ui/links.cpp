@@ -31,7 +31,7 @@ QUrl Links::browserTarget(const QUrl &browserURL, const QString &text)
     if (!browserURL.isEmpty())
         return browserURL;
     const auto link = Link::parse(text);
-    return link ? watchPage(link->videoID) : QUrl();
+    return link ? link->page() : QUrl();
 }
 
 void Links::openInBrowser(const QUrl &browserURL, const QString &text)

@@ -38,6 +38,13 @@ struct NowPlayingForeign {
     QML_UNCREATABLE("Each model has its own.")
 };
 
+struct PlaylistForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::Playlist)
+    QML_NAMED_ELEMENT(Playlist)
+    QML_UNCREATABLE("Each model has its own.")
+};
+
 // The process's one store of each, shared by every window; the engine never owns them.
 template<typename T>
 T *shared(QJSEngine *engine)

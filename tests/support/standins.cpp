@@ -50,12 +50,20 @@ void TestServer::reset()
     route(u"/captions.vtt"_s, {200, "WEBVTT\n\n00:00.000 --> 01:00.000\nColour bars, <i>and a tone</i>\n", "text/vtt"});
 }
 
-void TestServer::answer(const QString &name, const QString &media, bool local, const QByteArray &titleJson)
+void TestServer::answer(const QString &name, const QString &media, bool local, const QByteArray &titleJson, const QString &id)
 {
     const QByteArray body = R"({"title":)" + titleJson + R"(,"author":"Channel","formatStreams":[{"url":")"
         + url(media).toEncoded() + R"(","qualityLabel":"360p"}],"captions":[{"label":"English","languageCode":"en","url":")"
         + url(u"/captions.vtt"_s).toEncoded() + R"("}]})";
-    route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, local ? u"?local=true"_s : QString()), {200, body});
+    route(u"/%1/api/v1/videos/%2%3"_s.arg(name, id, local ? u"?local=true"_s : QString()), {200, body});
+}
+
+void TestServer::answerPlaylist(const QString &name, const QString &list, const QStringList &ids)
+{
+    QByteArray videos;
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        videos += (i ? "," : "") + u"{\"title\":\"Video %1\",\"videoId\":\"%2\",\"lengthSeconds\":4,\"index\":%3}"_s.arg(i + 1).arg(ids.at(i)).arg(i).toUtf8();
+    route(u"/%1/api/v1/playlists/%2"_s.arg(name, list), {200, R"({"title":"Test list","videoCount":)" + QByteArray::number(ids.size()) + R"(,"videos":[)" + videos + "]}"});
 }
 
 void TestServer::answerAdaptive(const QString &name, bool local, bool broken)

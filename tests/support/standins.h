@@ -44,8 +44,12 @@ public:
     [[nodiscard]] QUrl url(const QString &path) const { return QUrl(base() + path); }
     // `path` may end in "?query" to answer only that query.
     void route(const QString &path, const Route &route) { m_routes.insert(path, route); }
-    // Instance `name` answers for Id (only with ?local=true when `local`) with one stream at `media`.
-    void answer(const QString &name, const QString &media, bool local = false, const QByteArray &titleJson = "\"Clip\"");
+    // Instance `name` answers for `id` (only with ?local=true when `local`) with one stream at `media`.
+    void answer(const QString &name, const QString &media, bool local = false, const QByteArray &titleJson = "\"Clip\"",
+                const QString &id = Id);
+    // Instance `name` answers list `list` with `ids`, titled "Video 1", "Video 2"…, in one page that
+    // it sends again for every page after it, as some instances do.
+    void answerPlaylist(const QString &name, const QString &list, const QStringList &ids);
     // The same, with the streams of /dash as separate picture (360, 720, 1080 lines) and sound
     // streams; with `broken`, the pictures' addresses answer 404.
     void answerAdaptive(const QString &name, bool local = false, bool broken = false);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Stand-in servers for the demo: one instance that refuses connections, one that answers an HTML
-// challenge page, one that streams the test clip, as a single file and at three heights. Writes a
+// challenge page, one that streams the test clip, as a single file and at three heights, and plays a
+// three-video list (PLvireoDemo: the clip, then two more). Writes a
 // fresh instance cache listing them, best first, under the given caches folder, prints the port, and
 // serves until killed.
 #include "standins.h"
@@ -17,6 +18,9 @@ int main(int argc, char *argv[])
     TestServer server;
     server.challenge(u"challenge"_s);
     server.answerAdaptive(u"working"_s);
+    server.answer(u"working"_s, u"/long.mp4"_s, false, "\"Thirty seconds of bars\"", u"vireoDemo02"_s);
+    server.answer(u"working"_s, u"/clip.mp4"_s, false, "\"Four seconds of bars\"", u"vireoDemo03"_s);
+    server.answerPlaylist(u"working"_s, u"PLvireoDemo"_s, {Id, u"vireoDemo02"_s, u"vireoDemo03"_s});
     if (argc != 2 || !writeCache(QString::fromLocal8Bit(argv[1]), {{u"refused.invalid"_s, refused()}, {u"challenge.invalid"_s, server.base(u"challenge"_s)},
                                                       {u"working.invalid"_s, server.base(u"working"_s)}}))
         return 1;
