@@ -66,6 +66,7 @@ private Q_SLOTS:
     void closeMidRequest();
     void captions();
     void quality();
+    void queue();
     void embed();
     void settings();
     void desktop();
@@ -264,6 +265,27 @@ void TestWindow::quality()
     QVERIFY2(std::abs(m_model->player()->position() - at) < 200, qPrintable(u"%1 → %2"_s.arg(at).arg(m_model->player()->position())));
 }
 
+void TestWindow::queue()
+{
+    // The queue lists the link's list; a click plays an entry, and Shift+P goes back.
+    const QString b = u"BBBBBBBBBBB"_s;
+    m_server.answerPlaylist(u"one"_s, u"PLqueue"_s, {test::Id, b});
+    m_server.answer(u"one"_s, u"/long.mp4"_s);
+    m_server.answer(u"one"_s, u"/long.mp4"_s, false, "\"B\"", b);
+    show(u"https://www.youtube.com/watch?v="_s + test::Id + u"&list=PLqueue"_s);
+    m_model->play();
+    TRY_VERIFY(m_model->player() && text("queueButton") == u"1 of 2"_s);
+    m_model->player()->pause(); // the controls stay
+    click("queueButton");
+    QQuickItem *entry = nullptr;
+    TRY_VERIFY(shown("queueList") && QMetaObject::invokeMethod(find("queueList"), "itemAtIndex", Q_RETURN_ARG(QQuickItem *, entry), Q_ARG(int, 1)) && entry);
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, entry->mapToScene(QPointF(entry->width() / 2, entry->height() / 2)).toPoint());
+    TRY_VERIFY(m_model->nowPlaying()->videoID() == b && m_model->player() && m_model->player()->playing());
+    TRY_COMPARE(m_window->title(), u"B (2 of 2) — Vireo"_s);
+    QTest::keyClick(m_window, Qt::Key_P, Qt::ShiftModifier);
+    TRY_COMPARE(m_model->nowPlaying()->videoID(), test::Id);
+}
+
 void TestWindow::embed()
 {
     show(u"youtu.be/"_s + test::Id);
@@ -387,6 +409,24 @@ void TestWindow::desktop()
     keys(clips.last(), {u"ctrl+w"_s});
     TRY_COMPARE(saver.held.size(), 0);
     TRY_COMPARE(test::soundStreams(), 1); // the first window's paused video is left
+
+    // A list's video plays with the list behind it, the next follows by itself, Previous goes
+    // back; a link to the list alone plays its first video.
+    const QString b = u"BBBBBBBBBBB"_s, c = u"CCCCCCCCCCC"_s;
+    m_server.answerPlaylist(u"two"_s, u"PLdesk"_s, {test::Id, b, c});
+    m_server.answer(u"two"_s, u"/clip.mp4"_s, false, "\"B\"", b);
+    m_server.answer(u"two"_s, u"/clip.mp4"_s, false, "\"C\"", c);
+    const auto title = [&] { return player.property("Metadata").toMap().value(u"xesam:title"_s).toString(); };
+    QVERIFY(QProcess::execute(QStringLiteral(VIREO_EXECUTABLE), {u"https://www.youtube.com/watch?v="_s + b + u"&list=PLdesk"_s}) == 0);
+    TRY_VERIFY2(title() == u"B"_s && player.property("CanGoNext").toBool(), title());
+    TRY_VERIFY2(title() == u"C"_s, title());
+    player.call(u"Previous"_s);
+    TRY_VERIFY2(title() == u"B"_s && player.property("PlaybackStatus") == u"Playing"_s, title());
+    player.call(u"Pause"_s);
+    QVERIFY(QProcess::execute(QStringLiteral(VIREO_EXECUTABLE), {u"https://www.youtube.com/playlist?list=PLdesk"_s}) == 0);
+    TRY_VERIFY2(title() == u"Clip"_s && player.property("PlaybackStatus") == u"Playing"_s, title());
+    player.call(u"Pause"_s);
+    TRY_COMPARE(saver.held.size(), 0);
     const QDBusMessage quit = QDBusInterface(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s,
                                              u"org.mpris.MediaPlayer2"_s, bus).call(u"Quit"_s);
     QVERIFY2(quit.type() == QDBusMessage::ReplyMessage, qPrintable(quit.errorMessage()));

@@ -52,7 +52,7 @@ Rectangle {
             objectName: "previousButton"
             visible: root.playlist.active
             focusPolicy: Qt.NoFocus
-            text: "⏮"
+            text: "❚◀"
             palette.buttonText: "white"
             onClicked: root.model.previous()
             ToolTip.text: qsTr("Previous (Shift+P)")
@@ -63,7 +63,7 @@ Rectangle {
             visible: root.playlist.active
             enabled: root.playlist.canGoNext
             focusPolicy: Qt.NoFocus
-            text: "⏭"
+            text: "▶❚"
             palette.buttonText: "white"
             onClicked: root.model.next()
             ToolTip.text: qsTr("Next (Shift+N)")

@@ -14,7 +14,7 @@ Popup {
     readonly property Playlist playlist: model.playlist
 
     width: 360
-    height: Math.min(header.implicitHeight + list.contentHeight + 16, 400)
+    height: Math.min(header.implicitHeight + 6 + list.contentHeight + topPadding + bottomPadding, 400)
     padding: 8
     onOpened: {
         list.currentIndex = Math.max(0, playlist.current)
