@@ -27,7 +27,7 @@ QString Playlist::place() const
 
 bool Playlist::canGoNext() const
 {
-    return active() && (m_current + 1 < m_entries.size() || (!m_entries.isEmpty() && !m_ended));
+    return active() && (m_current + 1 < m_entries.size() || !m_ended);
 }
 
 const PlaylistEntry *Playlist::entry(int row) const
@@ -113,7 +113,7 @@ QHash<int, QByteArray> Playlist::roleNames() const
 
 bool Playlist::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && active() && !m_ended && !m_fetching;
+    return !parent.isValid() && m_link && !m_ended && !m_fetching;
 }
 
 void Playlist::fetchMore(const QModelIndex &parent)
@@ -173,9 +173,12 @@ void Playlist::add(const std::optional<PlaylistPage> &page)
         Q_EMIT titleChanged();
     }
     if (!repeated && !fresh.isEmpty()) {
+        const bool wasActive = active();
         beginInsertRows({}, int(m_entries.size()), int(m_entries.size() + fresh.size() - 1));
         m_entries.append(fresh);
         endInsertRows();
+        if (!wasActive)
+            Q_EMIT activeChanged();
     }
     m_ended = !page || ids.isEmpty() || repeated || m_pages >= MaxPages || PlaylistID::isMix(m_link->playlistID)
         || (m_total > 0 && m_entries.size() >= m_total);

@@ -38,7 +38,8 @@ public:
     // Stop at this many pages, whatever comes after them.
     static constexpr int MaxPages = 200;
 
-    [[nodiscard]] bool active() const { return m_link.has_value(); }
+    // A list with videos to show plays: one that is empty, or not in yet, shows nothing.
+    [[nodiscard]] bool active() const { return m_link && !m_entries.isEmpty(); }
     [[nodiscard]] QString title() const { return m_title; }
     [[nodiscard]] int current() const { return m_current; }
     [[nodiscard]] QString place() const;
