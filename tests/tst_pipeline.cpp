@@ -6,6 +6,7 @@
 #include "playback/history.h"
 #include "playback/playermodel.h"
 #include "playback/settings.h"
+#include "sources/description.h"
 #include "sources/invidiousclient.h"
 #include "sources/link.h"
 #include "standins.h"
@@ -52,6 +53,8 @@ private Q_SLOTS:
     void answer();
     void webvtt_data();
     void webvtt();
+    void chapters_data();
+    void chapters();
     void remembered_data();
     void remembered();
     void captionChoice_data();
@@ -198,6 +201,35 @@ void TestPipeline::webvtt()
     for (const Cue &cue : read.value_or(QList<Cue>()))
         seen.append(u"%1-%2 %3"_s.arg(cue.start).arg(cue.end).arg(QString(cue.text).replace(u'\n', u'|')));
     QCOMPARE(read ? seen.join(u'\n') : u"none"_s, cues);
+}
+
+void TestPipeline::chapters_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<qint64>("length"); // ms; 0 when the answer does not say
+    QTest::addColumn<QString>("chapters"); // "start title|…"; empty for none
+    QTest::newRow("times before or after the title, prose beside them")
+        << u"Intro text\n0:00 Intro\nat 0:05 in a sentence\n0:10 - The middle\n• The end (0:20)"_s << 30'000LL
+        << u"0 Intro|10000 The middle|20000 The end"_s;
+    QTest::newRow("12:34 and 1:02:03") << u"00:00 A\n12:34 B\n1:02:03 C"_s << 0LL << u"0 A|754000 B|3723000 C"_s;
+    QTest::newRow("first not at 0:00") << u"0:05 A\n0:20 B\n0:40 C"_s << 0LL << QString();
+    QTest::newRow("two") << u"0:00 A\n0:10 B"_s << 0LL << QString();
+    QTest::newRow("not ascending") << u"0:00 A\n0:20 B\n0:10 C\n0:40 D"_s << 0LL << QString();
+    QTest::newRow("one of 9 s") << u"0:00 A\n0:09 B\n0:30 C"_s << 0LL << QString();
+    QTest::newRow("the last of 9 s") << u"0:00 A\n0:10 B\n0:20 C"_s << 29'000LL << QString();
+    QTest::newRow("minute 60 beside hours") << u"0:00 A\n0:10 B\n1:60:00 C"_s << 0LL << QString();
+    QTest::newRow("second 60") << u"0:00 A\n0:10 B\n0:60 C"_s << 0LL << QString();
+}
+
+void TestPipeline::chapters()
+{
+    QFETCH(QString, description);
+    QFETCH(qint64, length);
+    QFETCH(QString, chapters);
+    QStringList seen;
+    for (const Chapter &chapter : Description::chapters(description, length))
+        seen.append(QString::number(chapter.start) + u' ' + chapter.title);
+    QCOMPARE(seen.join(u'|'), chapters);
 }
 
 void TestPipeline::remembered_data()
