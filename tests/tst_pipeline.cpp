@@ -9,6 +9,7 @@
 #include "sources/description.h"
 #include "sources/invidiousclient.h"
 #include "sources/link.h"
+#include "sources/segmentdatabase.h"
 #include "standins.h"
 
 #include <QSettings>
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void webvtt();
     void chapters_data();
     void chapters();
+    void segmentAnswer_data();
+    void segmentAnswer();
     void remembered_data();
     void remembered();
     void captionChoice_data();
@@ -230,6 +233,33 @@ void TestPipeline::chapters()
     for (const Chapter &chapter : Description::chapters(description, length))
         seen.append(QString::number(chapter.start) + u' ' + chapter.title);
     QCOMPARE(seen.join(u'|'), chapters);
+}
+
+void TestPipeline::segmentAnswer_data()
+{
+    QTest::addColumn<QByteArray>("segments"); // of Id, in an answer that lists another video's first
+    QTest::addColumn<QString>("kept");        // "start-end category|…" of a 30 s video
+    const auto one = [](const char *category, const char *times) { return u"{\"category\":\"%1\",\"segment\":%2}"_s.arg(QLatin1StringView(category), QLatin1StringView(times)).toUtf8(); };
+    QTest::newRow("its own, another's left out") << one("sponsor", "[3,8.5]") << u"3000-8500 sponsor"_s;
+    QTest::newRow("beyond the end: cut off, or gone") << one("outro", "[25,40]") + ',' + one("sponsor", "[31,35]") << u"25000-30000 outro"_s;
+    QTest::newRow("overlapping: both") << one("sponsor", "[3,8]") + ',' + one("selfpromo", "[6,12]") << u"3000-8000 sponsor|6000-12000 selfpromo"_s;
+    QTest::newRow("zero-length, negative, before the start") << one("sponsor", "[5,5]") + ',' + one("sponsor", "[8,4]") + ',' + one("sponsor", "[-2,3]") << QString();
+    QTest::newRow("over 90 % of the video, and just 90 %") << one("sponsor", "[0,27.1]") + ',' + one("filler", "[1,28]") << u"1000-28000 filler"_s;
+    QTest::newRow("other categories and actions") << one("music_offtopic", "[1,5]") + R"(,{"category":"sponsor","actionType":"mute","segment":[1,5]})" << QString();
+    QTest::newRow("times as text, one time, a string") << one("sponsor", R"(["3","8"])") + ',' + one("sponsor", "[3]") + R"(,"x")" << QString();
+    QTest::newRow("not JSON") << QByteArray("]}<html>") << QString();
+}
+
+void TestPipeline::segmentAnswer()
+{
+    QFETCH(QByteArray, segments);
+    QFETCH(QString, kept);
+    const QByteArray body = R"([{"videoID":"5f6bAnother","segments":[{"category":"sponsor","segment":[1,9]}]},{"videoID":")"
+        + test::Id.toLatin1() + R"(","segments":[)" + segments + "]}]";
+    QStringList seen;
+    for (const Segment &s : SegmentDatabase::fit(SegmentDatabase::parse(body, test::Id), 30'000))
+        seen.append(u"%1-%2 %3"_s.arg(s.start).arg(s.end).arg(s.category));
+    QCOMPARE(seen.join(u'|'), kept);
 }
 
 void TestPipeline::remembered_data()

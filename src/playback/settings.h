@@ -18,6 +18,9 @@ class Settings : public QObject
     Q_PROPERTY(int maxHeight READ maxHeight WRITE setMaxHeight NOTIFY maxHeightChanged FINAL)
     // The choices of maxHeight: maps with "text" and "height".
     Q_PROPERTY(QVariantList qualities READ qualities CONSTANT FINAL)
+    Q_PROPERTY(bool skipSegments READ skipSegments WRITE setSkipSegments NOTIFY skipSegmentsChanged FINAL)
+    // The segment categories, for the legend: maps with "name", "colour" and "skipped".
+    Q_PROPERTY(QVariantList segmentCategories READ segmentCategories CONSTANT FINAL)
 public:
     static Settings &instance();
 
@@ -48,6 +51,14 @@ public:
     // Whether positions and recent links are kept (on unless turned off).
     [[nodiscard]] bool keepHistory() const;
     void setKeepHistory(bool keep);
+    // Whether the segment database is asked for each video and the segments it marks as sponsored
+    // are skipped (off unless turned on).
+    [[nodiscard]] bool skipSegments() const;
+    void setSkipSegments(bool skip);
+    // The segment database's address: the public one unless set to one of the user's own.
+    [[nodiscard]] QString segmentServer() const;
+    void setSegmentServer(const QString &address);
+    [[nodiscard]] static QVariantList segmentCategories();
 
 Q_SIGNALS:
     void lastURLChanged();
@@ -57,6 +68,8 @@ Q_SIGNALS:
     void captionLanguageChanged();
     void keepHistoryChanged();
     void maxHeightChanged();
+    void skipSegmentsChanged();
+    void segmentServerChanged();
 
 private:
     Settings();
