@@ -49,6 +49,8 @@ Rectangle {
             id: seek
             Layout.fillWidth: true
             player: root.player
+            chapters: root.model.nowPlaying.chapters
+            segments: root.model.nowPlaying.segments
         }
         QualityMenu {
             id: quality
