@@ -78,6 +78,8 @@ private Q_SLOTS:
     void quality();
     void hostile_data();
     void hostile();
+    void skip_data();
+    void skip();
 
 private:
     std::shared_ptr<PlayerModel> model(std::chrono::milliseconds readiness = 1s);
@@ -638,6 +640,44 @@ void TestPipeline::hostile()
     // A huge answer is cut off, not held: what the server got into the connection shows it.
     const qint64 sent = m_server.sent(u"/bad/api/v1/videos/"_s + test::Id);
     QVERIFY2(sent < 45'000'000, qPrintable(QString::number(sent)));
+}
+
+void TestPipeline::skip_data()
+{
+    QTest::addColumn<bool>("held"); // the segment server holds its answer back
+    QTest::newRow("a sponsor segment skipped once, and Undo keeps it") << false;
+    QTest::newRow("a segment server that never answers holds nothing up") << true;
+}
+
+void TestPipeline::skip()
+{
+    QFETCH(bool, held);
+    const QString query = u"/sb/api/skipSegments/5f6b"_s; // the first 4 hex characters of SHA-256(Id)
+    m_server.answer(u"one"_s, u"/long.mp4"_s);
+    m_server.segments(u"sb"_s);
+    if (held)
+        m_server.hold(query);
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    Settings::instance().setSegmentServer(m_server.base(u"sb"_s));
+    Settings::instance().setSkipSegments(true);
+    const auto m = model(test::Patience);
+    m->play();
+    TRY_COMPARE(m->modeKind(), PlayerModel::Native);
+    TRY_COMPARE(m->player()->state(), MediaPlayer::State::Playing);
+    TRY_COMPARE(m_server.requests(query), 1); // asked beside the request, naming only the prefix
+    if (held) {
+        QCOMPARE(m_server.open(query), 1);
+        return;
+    }
+
+    QSignalSpy seeks(m->player(), &MediaPlayer::seeked);
+    QSignalSpy skipped(m->nowPlaying()->segments(), &Segments::skipped);
+    TRY_VERIFY(m->player()->position() >= 8000);
+    QVERIFY(skipped.size() == 1 && seeks.size() == 1 && seeks[0][0] == 8000LL);
+    m->nowPlaying()->segments()->undo();
+    QVERIFY2(m->player()->position() >= 3000 && m->player()->position() < 8000, qPrintable(QString::number(m->player()->position())));
+    TRY_VERIFY(m->player()->position() >= 9000); // played through this time
+    QVERIFY(skipped.size() == 1 && seeks.size() == 2);
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)
