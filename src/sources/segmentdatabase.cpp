@@ -55,14 +55,17 @@ QUrl query(const QString &server, const QString &id)
     return url;
 }
 
-QList<Segment> parse(const QByteArray &body, const QString &id)
+std::optional<QList<Segment>> parse(const QByteArray &body, const QString &id)
 {
-    const QJsonArray videos = QJsonDocument::fromJson(body).array();
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    if (!document.isArray())
+        return std::nullopt;
+    const QJsonArray videos = document.array();
     const auto video = std::find_if(videos.begin(), videos.end(), [&id](const QJsonValue &v) {
         return v.toObject().value(u"videoID"_s).toString() == id;
     });
     if (video == videos.end())
-        return {};
+        return QList<Segment>();
     QList<Segment> segments;
     for (const QJsonValue &value : video->toObject().value(u"segments"_s).toArray()) {
         const QJsonObject entry = value.toObject();
@@ -110,7 +113,10 @@ QCoro::Task<std::optional<QList<Segment>>> fetch(QString server, QString id, Can
         qCInfo(lcSegments) << "No segments from" << url.host() << response.error << response.status;
         co_return std::nullopt;
     }
-    co_return co_await QtConcurrent::run(parse, response.body, id);
+    const auto segments = co_await QtConcurrent::run(parse, response.body, id);
+    if (!segments)
+        qCInfo(lcSegments) << "No segments from" << url.host() << "in an answer that is no list of videos";
+    co_return segments;
 }
 
 } // namespace vireo::SegmentDatabase

@@ -40,7 +40,8 @@ struct Category {
 
 // The segments of video `id` in an answer, in its order: those of other videos with the same prefix,
 // of other categories or actions, and any that are not a stretch forward in time, are left out.
-[[nodiscard]] QList<Segment> parse(const QByteArray &body, const QString &id);
+// Nothing when the answer is not one (not a JSON array).
+[[nodiscard]] std::optional<QList<Segment>> parse(const QByteArray &body, const QString &id);
 
 // What of `segments` a video of `duration` ms has room for: cut off at its end, and without any that
 // would take most of it (over 90 %), which is no segment but a mistake or a prank.
