@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Any answer body yields a VideoInfo or an error; a stream or caption track handed on is always
-// http(s) with a host.
+// http(s) with a host, and its chapters are a whole list by the rule or none.
 #include "sources/invidiousclient.h"
 
 #include <cstdint>
@@ -17,5 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const vireo::CaptionTrack &track : info ? info->captions : QList<vireo::CaptionTrack>())
         if (!track.url.scheme().startsWith(QStringLiteral("http")) || track.url.host().isEmpty())
             std::abort();
+    const QList<vireo::Chapter> chapters = info ? info->chapters : QList<vireo::Chapter>();
+    if (!chapters.isEmpty() && (chapters.size() < 3 || chapters.first().start != 0))
+        std::abort();
     return 0;
 }

@@ -6,8 +6,10 @@
 #include "playback/history.h"
 #include "playback/playermodel.h"
 #include "playback/settings.h"
+#include "sources/description.h"
 #include "sources/invidiousclient.h"
 #include "sources/link.h"
+#include "sources/segmentdatabase.h"
 #include "standins.h"
 
 #include <QSettings>
@@ -56,6 +58,10 @@ private Q_SLOTS:
     void answer();
     void webvtt_data();
     void webvtt();
+    void chapters_data();
+    void chapters();
+    void segmentAnswer_data();
+    void segmentAnswer();
     void remembered_data();
     void remembered();
     void captionChoice_data();
@@ -77,6 +83,8 @@ private Q_SLOTS:
     void hostile_data();
     void hostile();
     void playlist();
+    void skip_data();
+    void skip();
 
 private:
     std::shared_ptr<PlayerModel> model(std::chrono::milliseconds readiness = 1s);
@@ -251,6 +259,62 @@ void TestPipeline::webvtt()
     for (const Cue &cue : read.value_or(QList<Cue>()))
         seen.append(u"%1-%2 %3"_s.arg(cue.start).arg(cue.end).arg(QString(cue.text).replace(u'\n', u'|')));
     QCOMPARE(read ? seen.join(u'\n') : u"none"_s, cues);
+}
+
+void TestPipeline::chapters_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<qint64>("length"); // ms; 0 when the answer does not say
+    QTest::addColumn<QString>("chapters"); // "start title|…"; empty for none
+    QTest::newRow("times before or after the title, prose beside them")
+        << u"Intro text\n0:00 Intro\nat 0:05 in a sentence\n0:10 - The middle\n• The end (0:20)"_s << 30'000LL
+        << u"0 Intro|10000 The middle|20000 The end"_s;
+    QTest::newRow("12:34 and 1:02:03") << u"00:00 A\n12:34 B\n1:02:03 C"_s << 0LL << u"0 A|754000 B|3723000 C"_s;
+    QTest::newRow("first not at 0:00") << u"0:05 A\n0:20 B\n0:40 C"_s << 0LL << QString();
+    QTest::newRow("two") << u"0:00 A\n0:10 B"_s << 0LL << QString();
+    QTest::newRow("not ascending") << u"0:00 A\n0:20 B\n0:10 C\n0:40 D"_s << 0LL << QString();
+    QTest::newRow("one of 9 s") << u"0:00 A\n0:09 B\n0:30 C"_s << 0LL << QString();
+    QTest::newRow("the last of 9 s") << u"0:00 A\n0:10 B\n0:20 C"_s << 29'000LL << QString();
+    QTest::newRow("minute 60 beside hours") << u"0:00 A\n0:10 B\n1:60:00 C"_s << 0LL << QString();
+    QTest::newRow("second 60") << u"0:00 A\n0:10 B\n0:60 C"_s << 0LL << QString();
+}
+
+void TestPipeline::chapters()
+{
+    QFETCH(QString, description);
+    QFETCH(qint64, length);
+    QFETCH(QString, chapters);
+    QStringList seen;
+    for (const Chapter &chapter : Description::chapters(description, length))
+        seen.append(QString::number(chapter.start) + u' ' + chapter.title);
+    QCOMPARE(seen.join(u'|'), chapters);
+}
+
+void TestPipeline::segmentAnswer_data()
+{
+    QTest::addColumn<QByteArray>("segments"); // of Id, in an answer that lists another video's first
+    QTest::addColumn<QString>("kept");        // "start-end category|…" of a 30 s video
+    const auto one = [](const char *category, const char *times) { return u"{\"category\":\"%1\",\"segment\":%2}"_s.arg(QLatin1StringView(category), QLatin1StringView(times)).toUtf8(); };
+    QTest::newRow("its own, another's left out") << one("sponsor", "[3,8.5]") << u"3000-8500 sponsor"_s;
+    QTest::newRow("beyond the end: cut off, or gone") << one("outro", "[25,40]") + ',' + one("sponsor", "[31,35]") << u"25000-30000 outro"_s;
+    QTest::newRow("overlapping: both") << one("sponsor", "[3,8]") + ',' + one("selfpromo", "[6,12]") << u"3000-8000 sponsor|6000-12000 selfpromo"_s;
+    QTest::newRow("zero-length, negative, before the start") << one("sponsor", "[5,5]") + ',' + one("sponsor", "[8,4]") + ',' + one("sponsor", "[-2,3]") << QString();
+    QTest::newRow("over 90 % of the video, and just 90 %") << one("sponsor", "[0,27.1]") + ',' + one("filler", "[1,28]") << u"1000-28000 filler"_s;
+    QTest::newRow("other categories and actions") << one("music_offtopic", "[1,5]") + R"(,{"category":"sponsor","actionType":"mute","segment":[1,5]})" << QString();
+    QTest::newRow("times as text, one time, a string") << one("sponsor", R"(["3","8"])") + ',' + one("sponsor", "[3]") + R"(,"x")" << QString();
+    QTest::newRow("not JSON") << QByteArray("]}<html>") << QString();
+}
+
+void TestPipeline::segmentAnswer()
+{
+    QFETCH(QByteArray, segments);
+    QFETCH(QString, kept);
+    const QByteArray body = R"([{"videoID":"5f6bAnother","segments":[{"category":"sponsor","segment":[1,9]}]},{"videoID":")"
+        + test::Id.toLatin1() + R"(","segments":[)" + segments + "]}]";
+    QStringList seen;
+    for (const Segment &s : SegmentDatabase::fit(SegmentDatabase::parse(body, test::Id).value_or(QList<Segment>()), 30'000))
+        seen.append(u"%1-%2 %3"_s.arg(s.start).arg(s.end).arg(s.category));
+    QCOMPARE(seen.join(u'|'), kept);
 }
 
 void TestPipeline::remembered_data()
@@ -660,6 +724,48 @@ void TestPipeline::playlist()
     m->play();
     TRY_VERIFY(playing(b));
     QCOMPARE(m->playlist()->place(), u"2 of 3"_s);
+}
+
+void TestPipeline::skip_data()
+{
+    QTest::addColumn<bool>("held"); // the segment server holds its answer back
+    QTest::newRow("a sponsor segment skipped once, and Undo keeps it") << false;
+    QTest::newRow("a segment server that never answers holds nothing up") << true;
+}
+
+void TestPipeline::skip()
+{
+    QFETCH(bool, held);
+    const QString query = u"/sb/api/skipSegments/5f6b"_s; // the first 4 hex characters of SHA-256(Id)
+    m_server.answer(u"one"_s, u"/long.mp4"_s);
+    m_server.segments(u"sb"_s);
+    if (held)
+        m_server.hold(query);
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    Settings::instance().setSegmentServer(m_server.base(u"sb"_s));
+    Settings::instance().setSkipSegments(true);
+    const auto m = model(test::Patience);
+    m->play();
+    TRY_COMPARE(m->modeKind(), PlayerModel::Native);
+    TRY_COMPARE(m->player()->state(), MediaPlayer::State::Playing);
+    TRY_COMPARE(m_server.requests(query), 1); // asked beside the request, naming only the prefix
+    if (held) {
+        QCOMPARE(m_server.open(query), 1);
+        return;
+    }
+
+    QSignalSpy seeks(m->player(), &MediaPlayer::seeked);
+    QSignalSpy skipped(m->nowPlaying()->segments(), &Segments::skipped);
+    m->player()->seek(5000); // the user's seek into it plays it
+    TRY_VERIFY(m->player()->position() >= 8500);
+    QCOMPARE(skipped.size(), 0);
+    m->player()->seek(2000); // playing into it skips it
+    TRY_COMPARE(skipped.size(), 1);
+    QVERIFY(seeks.size() == 3 && seeks.last()[0] == 8000LL);
+    m->nowPlaying()->segments()->undo(); // back to where the skip started, within 3 s of the start
+    QVERIFY2(m->player()->position() >= 3000 && m->player()->position() < 6000, qPrintable(QString::number(m->player()->position())));
+    TRY_VERIFY(m->player()->position() >= 9000); // played through this time
+    QVERIFY(skipped.size() == 1 && seeks.size() == 4);
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)

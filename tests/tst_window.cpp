@@ -65,6 +65,7 @@ private Q_SLOTS:
     void closeMidRequest_data();
     void closeMidRequest();
     void captions();
+    void chaptersAndSegments();
     void quality();
     void queue();
     void embed();
@@ -234,6 +235,26 @@ void TestWindow::captions()
     QCOMPARE(text("captionText"), u"Colour bars, and a tone"_s);
     QTest::keyClick(m_window, Qt::Key_C);
     QVERIFY(!shown("captionText") && Settings::instance().captionLanguage().isEmpty());
+}
+
+void TestWindow::chaptersAndSegments()
+{
+    // A sponsor segment at 3–8 s is skipped, and says so; Ctrl+→ goes to the description's next
+    // chapter, Ctrl+← under 3 s into it to the one before.
+    Settings::instance().setSkipSegments(true);
+    Settings::instance().setSegmentServer(m_server.base(u"sb"_s));
+    m_server.segments(u"sb"_s);
+    m_server.answer(u"one"_s, u"/long.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    m_model->play();
+    TRY_VERIFY(shown("skipNote"));
+    QVERIFY(text("skipNote") == u"Skipped sponsor — Undo"_s && m_model->player()->position() >= 8000);
+    QCOMPARE(text("chapterTitle"), u"Colour bars"_s);
+    QTest::keyClick(m_window, Qt::Key_Right, Qt::ControlModifier);
+    TRY_COMPARE(text("chapterTitle"), u"The tone"_s);
+    QVERIFY(m_model->player()->position() >= 10000);
+    QTest::keyClick(m_window, Qt::Key_Left, Qt::ControlModifier);
+    TRY_COMPARE(text("chapterTitle"), u"Colour bars"_s);
 }
 
 void TestWindow::quality()

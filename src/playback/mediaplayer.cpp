@@ -261,10 +261,11 @@ void MediaPlayer::seek(qint64 ms)
         return;
     ms = std::max<qint64>(0, m_duration > 0 ? std::min(ms, m_duration) : ms);
     moveTo(ms, "absolute");
-    // Readers (MPRIS, the seek bar) see the new place at once, not a frame later.
+    // Readers (MPRIS, the seek bar) see the new place at once, not a frame later; told of the seek
+    // first, those that follow playback (segments) know the new place is no playing on.
     m_position = ms;
-    Q_EMIT positionChanged();
     Q_EMIT seeked(ms);
+    Q_EMIT positionChanged();
 }
 
 void MediaPlayer::moveTo(qint64 ms, const char *how)

@@ -11,6 +11,8 @@ namespace vireo {
 NowPlaying::NowPlaying(QObject *parent)
     : QObject(parent)
     , m_captions(new Captions(this))
+    , m_chapters(new Chapters(this))
+    , m_segments(new Segments(this))
 {
 }
 
@@ -31,6 +33,7 @@ QString NowPlaying::quality() const
 void NowPlaying::begin(std::optional<Link> link)
 {
     m_captions->show({}, nullptr, nullptr);
+    m_chapters->show({}, nullptr);
     setTitle(std::nullopt);
     setChannel(std::nullopt);
     setResumedAt(-1);
@@ -39,6 +42,7 @@ void NowPlaying::begin(std::optional<Link> link)
     m_source = {};
     m_steppingDown = false;
     m_link = std::move(link);
+    m_segments->begin(videoID());
     if (m_link)
         History::instance().visited(m_link->text, {}, m_link->playlistID.isEmpty() ? QString() : m_link->videoID, m_link->index.value_or(0));
     Q_EMIT videoChanged();
@@ -66,6 +70,8 @@ void NowPlaying::accept(const Source &source, bool fresh)
     m_source.player.reset();
     m_slow = std::exchange(m_steppingDown, false) && !fresh;
     m_waits.clear();
+    // Before the seek to where it starts, so that they know it got there by a seek.
+    m_segments->follow(m_player);
     if (fresh && m_link) {
         // The link's own start time, else where the video was left; neither past its end.
         const auto kept = m_link->start ? std::optional(*m_link->start * 1000) : History::instance().position(m_link->videoID);
@@ -76,6 +82,7 @@ void NowPlaying::accept(const Source &source, bool fresh)
         setResumedAt(start && !m_link->start ? *kept : -1);
     }
     m_captions->show(source.info.captions, source.attempt, m_player);
+    m_chapters->show(source.info.chapters, m_player);
     connect(m_player, &MediaPlayer::stateChanged, this, [this] {
         if (m_player && m_player->state() == MediaPlayer::State::Paused)
             leave();

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "captions.h"
+#include "chapters.h"
+#include "segments.h"
 #include "sourcepipeline.h"
 #include "sources/link.h"
 
@@ -15,8 +17,8 @@
 namespace vireo {
 
 // The video of a window's current request: what it is and where it is shown from, its title and
-// channel as the first answer named them, the quality that plays, its captions, and where it goes on
-// from. What belongs to one video attaches here.
+// channel as the first answer named them, the quality that plays, its captions, chapters and
+// segments, and where it goes on from. What belongs to one video attaches here.
 class NowPlaying : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,8 @@ class NowPlaying : public QObject
     // What plays: "360p", "1080p", "720p (slow network)" when stepped down; empty when not known.
     Q_PROPERTY(QString quality READ quality NOTIFY qualityChanged FINAL)
     Q_PROPERTY(vireo::Captions *captions READ captions CONSTANT FINAL)
+    Q_PROPERTY(vireo::Chapters *chapters READ chapters CONSTANT FINAL)
+    Q_PROPERTY(vireo::Segments *segments READ segments CONSTANT FINAL)
     // Where the link asks the video to start, in seconds; -1 when it does not.
     Q_PROPERTY(int startTime READ startTime NOTIFY videoChanged FINAL)
     // "23:10" when the video went on where it was left last time, until it starts over; else empty.
@@ -46,6 +50,8 @@ public:
     [[nodiscard]] bool hasChannel() const { return m_channel.has_value(); }
     [[nodiscard]] QString quality() const;
     [[nodiscard]] Captions *captions() const { return m_captions; }
+    [[nodiscard]] Chapters *chapters() const { return m_chapters; }
+    [[nodiscard]] Segments *segments() const { return m_segments; }
     [[nodiscard]] int startTime() const { return m_link && m_link->start ? int(std::min<qint64>(*m_link->start, INT_MAX)) : -1; }
     [[nodiscard]] QString resumedAt() const;
     // The attempt and answer of what plays natively, for another quality of it.
@@ -88,6 +94,8 @@ private:
     bool m_steppingDown = false;
     bool m_slow = false; // what plays was stepped down to
     Captions *m_captions;
+    Chapters *m_chapters;
+    Segments *m_segments;
 };
 
 } // namespace vireo

@@ -2,6 +2,7 @@
 #include "settings.h"
 
 #include "instances/instance.h"
+#include "sources/segmentdatabase.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -21,6 +22,8 @@ constexpr auto CaptionLanguageKey = "captionLanguage";
 constexpr auto KeepHistoryKey = "keepHistory";
 constexpr auto AutoplayNextKey = "autoplayNext";
 constexpr auto MaxHeightKey = "maxHeight";
+constexpr auto SkipSegmentsKey = "skipSegments";
+constexpr auto SegmentServerKey = "segmentServer";
 
 } // namespace
 
@@ -163,6 +166,34 @@ QVariantList Settings::qualities()
     const auto choice = [](const QString &text, int height) { return QVariantMap{{u"text"_s, text}, {u"height"_s, height}}; };
     return {choice(u"Standard (single file)"_s, 0), choice(u"Up to 720p"_s, 720), choice(u"Up to 1080p"_s, 1080),
             choice(u"Best available"_s, 4320)};
+}
+
+bool Settings::skipSegments() const
+{
+    return value(SkipSegmentsKey, false).toBool();
+}
+
+void Settings::setSkipSegments(bool skip)
+{
+    store(SkipSegmentsKey, skip, &Settings::skipSegmentsChanged);
+}
+
+QString Settings::segmentServer() const
+{
+    return value(SegmentServerKey, u"https://sponsor.ajay.app"_s).toString();
+}
+
+void Settings::setSegmentServer(const QString &address)
+{
+    store(SegmentServerKey, address.trimmed(), &Settings::segmentServerChanged);
+}
+
+QVariantList Settings::segmentCategories()
+{
+    QVariantList list;
+    for (const auto &category : SegmentDatabase::categories())
+        list.append(QVariantMap{{u"name"_s, category.name}, {u"colour"_s, category.colour}, {u"skipped"_s, category.skipped}});
+    return list;
 }
 
 } // namespace vireo

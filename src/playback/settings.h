@@ -19,6 +19,9 @@ class Settings : public QObject
     // The choices of maxHeight: maps with "text" and "height".
     Q_PROPERTY(QVariantList qualities READ qualities CONSTANT FINAL)
     Q_PROPERTY(bool autoplayNext READ autoplayNext WRITE setAutoplayNext NOTIFY autoplayNextChanged FINAL)
+    Q_PROPERTY(bool skipSegments READ skipSegments WRITE setSkipSegments NOTIFY skipSegmentsChanged FINAL)
+    // The segment categories, for the legend: maps with "name", "colour" and "skipped".
+    Q_PROPERTY(QVariantList segmentCategories READ segmentCategories CONSTANT FINAL)
 public:
     static Settings &instance();
 
@@ -52,6 +55,14 @@ public:
     // Whether the next video of a list starts by itself when one ends (on unless turned off).
     [[nodiscard]] bool autoplayNext() const;
     void setAutoplayNext(bool on);
+    // Whether the segment database is asked for each video and the segments it marks as sponsored
+    // are skipped (off unless turned on).
+    [[nodiscard]] bool skipSegments() const;
+    void setSkipSegments(bool skip);
+    // The segment database's address: the public one unless set to one of the user's own.
+    [[nodiscard]] QString segmentServer() const;
+    void setSegmentServer(const QString &address);
+    [[nodiscard]] static QVariantList segmentCategories();
 
 Q_SIGNALS:
     void lastURLChanged();
@@ -62,6 +73,8 @@ Q_SIGNALS:
     void keepHistoryChanged();
     void maxHeightChanged();
     void autoplayNextChanged();
+    void skipSegmentsChanged();
+    void segmentServerChanged();
 
 private:
     Settings();

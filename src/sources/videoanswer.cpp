@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Reading an instance's video answer: pure parsing, no network, callable from any thread.
+#include "description.h"
 #include "invidiousclient.h"
 #include "net/http.h"
 
@@ -112,6 +113,10 @@ FetchResult parse(const QByteArray &body, const QString &base)
         if (label && Http::isWebUrl(url))
             info.captions.append({*label, code, url});
     }
+    // Invidious's answer has no chapters of its own: the description's are the video's.
+    const double length = answer.value(u"lengthSeconds"_s).toDouble();
+    info.chapters = Description::chapters(text(answer, u"description"_s).value_or(QString()),
+                                          length > 0 && length < 1e9 ? qint64(length * 1000) : 0);
     return info;
 }
 

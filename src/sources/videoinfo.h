@@ -23,6 +23,14 @@ struct AdaptiveFormat {
     qint64 bitrate = 0;
 };
 
+// Where one chapter of a video starts (ms), and its title as plain text.
+struct Chapter {
+    qint64 start = 0;
+    QString title;
+
+    friend bool operator==(const Chapter &, const Chapter &) = default;
+};
+
 // What one instance said of a video: its title and channel when it gave them, the best single-file
 // stream, and what else the answer offers, where it offers it.
 struct VideoInfo {
@@ -32,6 +40,7 @@ struct VideoInfo {
     int streamHeight = 0; // of the single-file stream, as its label gives it
     QList<AdaptiveFormat> adaptive; // separate picture and sound streams
     QList<CaptionTrack> captions;
+    QList<Chapter> chapters; // none, or a whole list by the service's rule
 };
 
 } // namespace vireo

@@ -73,6 +73,8 @@ Rectangle {
             id: seek
             Layout.fillWidth: true
             player: root.player
+            chapters: root.model.nowPlaying.chapters
+            segments: root.model.nowPlaying.segments
         }
         ToolButton {
             objectName: "queueButton"

@@ -6,7 +6,8 @@ import Vireo
 
 // Vireo's settings: an Invidious instance of the user's own, tried before the public ones (only an
 // address that can be used is kept; the dialog says what it needs until then), the quality, whether
-// playlists go on by themselves, and the history.
+// playlists go on by themselves, skipping sponsored segments with the legend of the seek bar's
+// colours, and the history.
 Dialog {
     id: root
 
@@ -84,6 +85,40 @@ Dialog {
             text: qsTr("Play the next video of a playlist when one ends")
             checked: Settings.autoplayNext
             onToggled: Settings.autoplayNext = checked
+        }
+        Switch {
+            objectName: "skipSegments"
+            Layout.topMargin: 12
+            text: qsTr("Skip sponsored segments")
+            checked: Settings.skipSegments
+            onToggled: Settings.skipSegments = checked
+        }
+        Label {
+            Layout.fillWidth: true
+            text: qsTr("Segments come from the community's database (SponsorBlock), asked by the first four characters of a hash of the video's ID, never the ID itself. Sponsors, self-promotion and interaction reminders are skipped; the others are marked on the seek bar.")
+            color: root.palette.placeholderText
+            wrapMode: Text.Wrap
+        }
+        Flow {
+            Layout.fillWidth: true
+            spacing: 12
+            Repeater {
+                model: Settings.segmentCategories
+                Row {
+                    id: category
+                    required property var modelData
+                    spacing: 4
+                    Rectangle {
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 12
+                        height: 12
+                        color: category.modelData.colour
+                    }
+                    Label {
+                        text: category.modelData.name
+                    }
+                }
+            }
         }
         RowLayout {
             Layout.topMargin: 12

@@ -43,8 +43,19 @@ FocusScope {
         switch (event.key) {
         case Qt.Key_Space:
         case Qt.Key_K: togglePlay(); break
-        case Qt.Key_Left: seekBy(-5000); break
-        case Qt.Key_Right: seekBy(5000); break
+        // With Ctrl, to the previous or next chapter, as the service's own player does.
+        case Qt.Key_Left:
+            if (event.modifiers & Qt.ControlModifier)
+                model.nowPlaying.chapters.previous()
+            else
+                seekBy(-5000)
+            break
+        case Qt.Key_Right:
+            if (event.modifiers & Qt.ControlModifier)
+                model.nowPlaying.chapters.next()
+            else
+                seekBy(5000)
+            break
         case Qt.Key_Up: model.volume += 0.05; break
         case Qt.Key_Down: model.volume -= 0.05; break
         case Qt.Key_F: fullScreenToggled(); break
@@ -108,10 +119,28 @@ FocusScope {
         horizontalAlignment: Text.AlignHCenter
     }
 
-    ResumeNote {
+    Column {
         anchors { left: parent.left; top: parent.top; margins: 16 }
-        resumedAt: root.model.nowPlaying.resumedAt
-        onStartOver: root.model.nowPlaying.startOver()
+        spacing: 8
+
+        // That the video went on where it was left; a click (or Home) starts over.
+        TimedNote {
+            objectName: "resumeNote"
+            text: root.model.nowPlaying.resumedAt === "" ? "" : qsTr("Resumed at %1 — Start over").arg(root.model.nowPlaying.resumedAt)
+            onTextChanged: if (text !== "") show()
+            onActivated: root.model.nowPlaying.startOver()
+        }
+        TimedNote {
+            id: skipNote
+            objectName: "skipNote"
+            text: qsTr("Skipped sponsor — Undo")
+            onActivated: root.model.nowPlaying.segments.undo()
+
+            Connections {
+                target: root.model.nowPlaying.segments
+                function onSkipped() { skipNote.show() }
+            }
+        }
     }
 
     CaptionLayer {

@@ -31,6 +31,20 @@ struct CaptionsForeign {
     QML_UNCREATABLE("Each model has its own.")
 };
 
+struct ChaptersForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::Chapters)
+    QML_NAMED_ELEMENT(Chapters)
+    QML_UNCREATABLE("Each model has its own.")
+};
+
+struct SegmentsForeign {
+    Q_GADGET
+    QML_FOREIGN(vireo::Segments)
+    QML_NAMED_ELEMENT(Segments)
+    QML_UNCREATABLE("Each model has its own.")
+};
+
 struct NowPlayingForeign {
     Q_GADGET
     QML_FOREIGN(vireo::NowPlaying)

@@ -50,9 +50,13 @@ void TestServer::reset()
     route(u"/captions.vtt"_s, {200, "WEBVTT\n\n00:00.000 --> 01:00.000\nColour bars, <i>and a tone</i>\n", "text/vtt"});
 }
 
+namespace {
+const QByteArray Description = R"("description":"Colour bars and a tone.\n\n0:00 Colour bars\n0:10 The tone\n0:20 To the end",)";
+} // namespace
+
 void TestServer::answer(const QString &name, const QString &media, bool local, const QByteArray &titleJson, const QString &id)
 {
-    const QByteArray body = R"({"title":)" + titleJson + R"(,"author":"Channel","formatStreams":[{"url":")"
+    const QByteArray body = R"({"title":)" + titleJson + R"(,"author":"Channel",)" + Description + R"("formatStreams":[{"url":")"
         + url(media).toEncoded() + R"(","qualityLabel":"360p"}],"captions":[{"label":"English","languageCode":"en","url":")"
         + url(u"/captions.vtt"_s).toEncoded() + R"("}]})";
     route(u"/%1/api/v1/videos/%2%3"_s.arg(name, id, local ? u"?local=true"_s : QString()), {200, body});
@@ -66,16 +70,24 @@ void TestServer::answerPlaylist(const QString &name, const QString &list, const 
     route(u"/%1/api/v1/playlists/%2"_s.arg(name, list), {200, R"({"title":"Test list","videoCount":)" + QByteArray::number(ids.size()) + R"(,"videos":[)" + videos + "]}"});
 }
 
-void TestServer::answerAdaptive(const QString &name, bool local, bool broken)
+void TestServer::answerAdaptive(const QString &name, bool local, bool broken, const QString &single)
 {
     QByteArray formats;
     for (const auto &[height, file] : {std::pair("360p", "0"), {"720p", "1"}, {"1080p", "2"}})
         formats += R"({"type":"video/mp4; codecs=\"avc1.42c01e\"","bitrate":"800000","resolution":")" + QByteArray(height)
             + R"(","url":")" + url(u"/dash/%1manifest-stream%2.mp4"_s.arg(broken ? u"missing-"_s : QString(), QLatin1String(file))).toEncoded() + "\"},";
     route(u"/%1/api/v1/videos/%2%3"_s.arg(name, Id, local ? u"?local=true"_s : QString()),
-          {200, R"({"title":"Vireo test clip — colour bars and a 440 Hz tone","author":"Channel","formatStreams":[{"url":")" + url(u"/clip.mp4"_s).toEncoded()
+          {200, R"({"title":"Vireo test clip — colour bars and a 440 Hz tone","author":"Channel",)" + Description + R"("formatStreams":[{"url":")" + url(single).toEncoded()
                     + R"(","qualityLabel":"360p"}],"adaptiveFormats":[)" + formats
                     + R"({"type":"audio/mp4; codecs=\"mp4a.40.2\"","bitrate":"64000","url":")" + url(u"/dash/manifest-stream3.mp4"_s).toEncoded() + R"("}]})"});
+}
+
+void TestServer::segments(const QString &name)
+{
+    // "5f6b": the first 4 hex characters of SHA-256(Id).
+    route(u"/%1/api/skipSegments/5f6b"_s.arg(name),
+          {200, R"([{"videoID":"5f6bAnother","segments":[{"category":"sponsor","segment":[1,2]}]},{"videoID":")" + Id.toLatin1()
+                    + R"(","segments":[{"category":"sponsor","actionType":"skip","segment":[3.0,8.0]},{"category":"outro","segment":[24,28]}]}])"});
 }
 
 void TestServer::challenge(const QString &name)

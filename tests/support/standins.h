@@ -22,7 +22,8 @@ inline constexpr std::chrono::milliseconds Patience{20000};
 #define TRY_COMPARE(actual, expected) QTRY_COMPARE_WITH_TIMEOUT(actual, expected, int(vireo::test::Patience.count()))
 
 // A loopback HTTP/1.1 server that plays Invidious instances and their media, and misbehaves as real
-// servers do. Instance "name" has the base <server>/name; the generated clip is at /clip.mp4 (4 s),
+// servers do. Instance "name" has the base <server>/name, and its answers' descriptions list three
+// chapters, 10 s apart; the generated clip is at /clip.mp4 (4 s),
 // a 30 s one at /long.mp4, English captions at /captions.vtt, separate 360, 720 and 1080 line
 // pictures and their sound at /dash/manifest-stream0.mp4 to 3.mp4 (10 s), and /silent.mp4 accepts
 // and never answers. Anything without a route
@@ -51,8 +52,11 @@ public:
     // it sends again for every page after it, as some instances do.
     void answerPlaylist(const QString &name, const QString &list, const QStringList &ids);
     // The same, with the streams of /dash as separate picture (360, 720, 1080 lines) and sound
-    // streams; with `broken`, the pictures' addresses answer 404.
-    void answerAdaptive(const QString &name, bool local = false, bool broken = false);
+    // streams; with `broken`, the pictures' addresses answer 404. Its single file is at `single`.
+    void answerAdaptive(const QString &name, bool local = false, bool broken = false, const QString &single = QStringLiteral("/clip.mp4"));
+    // Segment server `name` answers Id's hash prefix with Id's sponsor segment at 3–8 s and outro at
+    // 24–28 s, beside another video's segment.
+    void segments(const QString &name);
     // Instance `name` answers for Id with the HTML page of a bot check, as some instances do.
     void challenge(const QString &name);
     [[nodiscard]] QByteArray body(const QString &path) const { return m_routes.value(path).body; }

@@ -2,21 +2,23 @@
 import QtQuick
 import QtQuick.Controls
 
-// A quiet note that the video went on where it was left, for a few seconds; a click on it (or Home)
-// starts over.
+// A quiet note over the video for a few seconds after each show(); a click on it does what it offers
+// ("— Start over", "— Undo"), and the note goes.
 Rectangle {
     id: root
 
-    required property string resumedAt
-    signal startOver()
+    required property string text
+    signal activated()
 
-    objectName: "resumeNote"
-    visible: resumedAt !== "" && shown.running
+    function show() {
+        shown.restart()
+    }
+
+    visible: text !== "" && shown.running
     width: note.implicitWidth + 20
     height: note.implicitHeight + 12
     radius: 6
     color: Qt.rgba(0, 0, 0, 0.6)
-    onResumedAtChanged: if (resumedAt !== "") shown.restart()
 
     Timer {
         id: shown
@@ -25,12 +27,15 @@ Rectangle {
     Label {
         id: note
         anchors.centerIn: parent
-        text: qsTr("Resumed at %1 — Start over").arg(root.resumedAt)
+        text: root.text
         color: "white"
     }
     MouseArea {
         anchors.fill: parent
         cursorShape: Qt.PointingHandCursor
-        onClicked: root.startOver()
+        onClicked: {
+            shown.stop()
+            root.activated()
+        }
     }
 }
