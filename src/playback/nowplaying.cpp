@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "nowplaying.h"
 
+#include "clocktext.h"
 #include "history.h"
 
 using namespace Qt::StringLiterals;
@@ -119,9 +120,7 @@ QString NowPlaying::resumedAt() const
 {
     if (m_resumedAt < 0)
         return {};
-    const qint64 total = m_resumedAt / 1000, hours = total / 3600;
-    const QString minutes = QString::number(total / 60 % 60).rightJustified(hours ? 2 : 1, u'0');
-    return (hours ? QString::number(hours) + u':' : QString()) + minutes + u':' + QString::number(total % 60).rightJustified(2, u'0');
+    return clockText(m_resumedAt / 1000);
 }
 
 void NowPlaying::startOver()

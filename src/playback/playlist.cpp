@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "playlist.h"
 
+#include "clocktext.h"
 #include "settings.h"
 #include "sources/invidiousclient.h"
 #include "sources/invidiousfamily.h"
@@ -95,13 +96,7 @@ QVariant Playlist::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case TitleRole: return e->title.isEmpty() ? e->videoID : e->title;
     case VideoIDRole: return e->videoID;
-    case LengthRole: {
-        if (e->seconds <= 0)
-            return QString();
-        const qint64 hours = e->seconds / 3600;
-        const QString minutes = QString::number(e->seconds / 60 % 60).rightJustified(hours ? 2 : 1, u'0');
-        return (hours ? QString::number(hours) + u':' : QString()) + minutes + u':' + QString::number(e->seconds % 60).rightJustified(2, u'0');
-    }
+    case LengthRole: return e->seconds > 0 ? clockText(e->seconds) : QString();
     }
     return {};
 }
