@@ -83,6 +83,7 @@ private Q_SLOTS:
     void hostile_data();
     void hostile();
     void playlist();
+    void endlessList();
     void skip_data();
     void skip();
 
@@ -698,6 +699,22 @@ void TestPipeline::hostile()
     const qint64 sent = m_server.sent(u"/bad/api/v1/videos/"_s + test::Id);
     QVERIFY2(sent < 45'000'000, qPrintable(QString::number(sent)));
     TRY_COMPARE(m->playlist()->place(), u"2 of 3"_s);
+}
+
+void TestPipeline::endlessList()
+{
+    // Pages that neither end nor repeat, asked for as fast as a scrolling panel would: 200 at most.
+    const QString path = u"/one/api/v1/playlists/PLendless"_s;
+    for (int page = 1; page <= Playlist::MaxPages + 2; ++page)
+        m_server.route(path + u"?page=%1"_s.arg(page), {200, u"{\"videos\":[{\"videoId\":\"v%1\"}]}"_s.arg(page, 10, 10, QChar(u'0')).toUtf8()});
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    Playlist list(QUrl(test::refused()));
+    connect(&list, &Playlist::pageDone, &list, [&list] { list.fetchMore(); });
+    list.begin(Link::parse(u"youtube.com/playlist?list=PLendless"_s));
+    // 200 answers one after the other: far more than any other wait here.
+    QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), Playlist::MaxPages, int(6 * test::Patience.count()));
+    QTest::qWait(100);
+    QVERIFY(m_server.requests(path) == Playlist::MaxPages && !list.canFetchMore());
 }
 
 void TestPipeline::playlist()

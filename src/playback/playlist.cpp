@@ -53,7 +53,7 @@ void Playlist::begin(const std::optional<Link> &link)
         m_pages = 0;
         m_lastPage.clear();
         m_ended = false;
-        m_source.reset();
+        m_instances.clear();
         endResetModel();
         Q_EMIT titleChanged();
     }
@@ -125,22 +125,23 @@ QCoro::Task<> Playlist::fetch(int page, CancelToken cancel)
 {
     const QPointer self(this);
     const QString id = m_link->playlistID;
-    InvidiousFamily family(m_directory, Settings::instance().preferredInstance());
-    QList<Instance> instances = co_await family.instances();
-    if (!self || cancel->isCancelled())
-        co_return;
-    // The instance that gave the last page first: its pages follow on from each other.
-    if (m_source) {
-        instances.removeIf([this](const Instance &i) { return i.base == m_source->base; });
-        instances.prepend(*m_source);
+    if (m_instances.isEmpty()) {
+        InvidiousFamily family(m_directory, Settings::instance().preferredInstance());
+        const QList<Instance> instances = co_await family.instances();
+        if (!self || cancel->isCancelled())
+            co_return;
+        m_instances = instances;
     }
+    // The instance that gave the last page is asked first: its pages follow on from each other.
+    const QList<Instance> instances = m_instances;
     std::optional<PlaylistPage> answer;
-    for (const Instance &instance : std::as_const(instances)) {
+    for (const Instance &instance : instances) {
         answer = co_await InvidiousClient::playlist(instance, id, page, cancel);
         if (!self || cancel->isCancelled())
             co_return;
         if (answer) {
-            m_source = instance;
+            m_instances.removeOne(instance);
+            m_instances.prepend(instance);
             break;
         }
     }

@@ -87,7 +87,7 @@ private:
     bool m_fetching = false;
     bool m_ended = false;
     bool m_located = false;      // the link's video, or its start, was found or will not be
-    std::optional<Instance> m_source; // the instance that gave the last page, asked first for the next
+    QList<Instance> m_instances; // asked in this order, the one that gave the last page first
     CancelToken m_cancel;
 };
 
