@@ -5,6 +5,7 @@
 
 #include <QLoggingCategory>
 #include <QThreadPool>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <clocale>
@@ -23,6 +24,8 @@ std::atomic<int> live = 0;
 
 // What the events say, by the number each observed property was given.
 enum Observed : quint64 { TimePos = 1, Duration, Seekable, Pause, EofReached, PausedForCache, VideoHeight, Speed, VoConfigured };
+// The reply of a seek, told from the others (all 0).
+constexpr quint64 SeekReply = 1;
 
 struct Option {
     const char *name;
@@ -97,6 +100,7 @@ std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url, const QUrl &au
 
 MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
     : m_mpv(mpv_create())
+    , m_address(url.toString(QUrl::FullyEncoded).toUtf8())
     , m_hasItem(url.isValid() && !url.isEmpty())
 {
     if (!m_mpv) {
@@ -125,11 +129,27 @@ MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
     mpv_observe_property(m_mpv, Speed, "speed", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, VoConfigured, "vo-configured", MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(m_mpv, onWakeup, this);
-    if (m_hasItem) {
-        const QByteArray address = url.toString(QUrl::FullyEncoded).toUtf8();
-        const char *command[] = {"loadfile", address.constData(), "replace", nullptr};
-        mpv_command_async(m_mpv, 0, command);
-    }
+    // Whoever made it may hand it to a view first (awaitView).
+    QMetaObject::invokeMethod(this, [this] {
+        if (!m_awaitsView)
+            load();
+    }, Qt::QueuedConnection);
+}
+
+void MediaPlayer::awaitView()
+{
+    if (m_loadBegun)
+        return;
+    m_awaitsView = true;
+    QTimer::singleShot(std::chrono::seconds(1), this, &MediaPlayer::load);
+}
+
+void MediaPlayer::load()
+{
+    if (!m_mpv || !m_hasItem || m_retiring || std::exchange(m_loadBegun, true))
+        return;
+    const char *command[] = {"loadfile", m_address.constData(), "replace", nullptr};
+    mpv_command_async(m_mpv, 0, command);
 }
 
 MediaPlayer::~MediaPlayer()
@@ -155,7 +175,12 @@ void MediaPlayer::drain()
             break;
         }
         case MPV_EVENT_FILE_LOADED: m_loaded = true; break;
+        case MPV_EVENT_COMMAND_REPLY:
+            if (event->reply_userdata == SeekReply && event->error < 0)
+                settled();
+            break;
         case MPV_EVENT_PLAYBACK_RESTART:
+            settled();
             // The first picture is decoded (and the sound ready): it can play.
             if (m_loaded && m_status == ItemStatus::Unknown) {
                 m_status = ItemStatus::ReadyToPlay;
@@ -163,6 +188,7 @@ void MediaPlayer::drain()
             }
             break;
         case MPV_EVENT_END_FILE: {
+            settled();
             const auto *end = static_cast<const mpv_event_end_file *>(event->data);
             if (end->reason == MPV_END_FILE_REASON_ERROR)
                 fail(u"The stream could not be played (%1)."_s.arg(QString::fromUtf8(mpv_error_string(end->error))));
@@ -272,7 +298,15 @@ void MediaPlayer::moveTo(qint64 ms, const char *how)
 {
     const QByteArray seconds = QByteArray::number(double(ms) / 1000, 'f', 3);
     const char *command[] = {"seek", seconds.constData(), how, nullptr};
-    mpv_command_async(m_mpv, 0, command);
+    mpv_command_async(m_mpv, SeekReply, command);
+    m_seeking = true;
+}
+
+void MediaPlayer::settled()
+{
+    // Its view holds back pictures while it seeks, and shows the one it came to.
+    if (std::exchange(m_seeking, false))
+        Q_EMIT frameReady();
 }
 
 void MediaPlayer::setRate(double rate)
@@ -302,6 +336,10 @@ void MediaPlayer::viewContextMade()
         return;
     set("hwdec", "auto-safe");
     set("vo", "libmpv");
+    if (!m_loadBegun) {
+        load();
+        return;
+    }
     // The new output only refreshes the picture, which leaves sound already handed to the sound
     // server at odds with it; a seek to where it is starts both afresh.
     moveTo(m_position, "absolute+exact");

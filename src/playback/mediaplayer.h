@@ -65,6 +65,8 @@ public:
     [[nodiscard]] int videoHeight() const { return m_videoHeight; }
     // Whether it waits for the network to catch up.
     [[nodiscard]] bool waiting() const { return m_waiting; }
+    // Whether a seek is under way: its picture is not the one asked for yet.
+    [[nodiscard]] bool seeking() const { return m_seeking; }
 
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
@@ -86,6 +88,12 @@ public:
     // How many players exist in the process, counting those still being torn down: at most one
     // candidate and one accepted per window.
     [[nodiscard]] static int liveCount();
+
+    // A view that draws will show it: it loads once the view's drawing context exists, so that its
+    // first picture is decoded for that view, not decoded again when it is shown. Only until its
+    // load has begun, which is at the next turn of the event loop; a view that doesn't draw within
+    // a second doesn't hold it back longer.
+    void awaitView();
 
     // For the view's renderer, on the render thread while this thread waits for it (the scene
     // graph's synchronisation): the core to draw, whether a view may draw it, that a view made its
@@ -120,6 +128,7 @@ public Q_SLOTS:
 
 private Q_SLOTS:
     void drain();
+    void load();
 
 private:
     MediaPlayer(const QUrl &url, const QUrl &audio);
@@ -131,15 +140,21 @@ private:
     void setPaused(bool paused);
     // The core's seek to `ms`, `how` as its command takes it ("absolute", "absolute+exact").
     void moveTo(qint64 ms, const char *how);
+    // A seek came to its picture, or to nothing.
+    void settled();
 
     mpv_handle *m_mpv = nullptr;
+    const QByteArray m_address;
     bool m_hasItem = false;
+    bool m_loadBegun = false;
+    bool m_awaitsView = false;
     ItemStatus m_status = ItemStatus::Unknown;
     QString m_errorString;
     bool m_loaded = false;
     bool m_paused = true;
     bool m_ended = false;
     bool m_waiting = false;
+    bool m_seeking = false;
     bool m_voConfigured = false;
     qint64 m_position = 0;
     qint64 m_duration = 0;

@@ -45,7 +45,10 @@ PlayerModel::PlayerModel(const Timing &timing)
     connect(&Settings::instance(), &Settings::maxHeightChanged, this, [requality] { requality(Settings::instance().maxHeight()); });
     connect(m_nowPlaying, &NowPlaying::stepDown, this, requality);
     connect(m_runner, &RequestRunner::statusChanged, this, &PlayerModel::setStatus);
-    connect(m_runner, &RequestRunner::loadingStream, this, &PlayerModel::loadingStream);
+    connect(m_runner, &RequestRunner::loadingStream, this, [this](MediaPlayer *player) {
+        setCandidate(player);
+        Q_EMIT loadingStream();
+    });
     connect(m_runner, &RequestRunner::answered, m_nowPlaying, &NowPlaying::answered);
     connect(m_runner, &RequestRunner::accepted, this, [this](const Source &source) { accept(source, true); });
     connect(m_runner, &RequestRunner::embedding, this, [this](const QString &id) { setMode(PlaybackMode::embed(id)); });
@@ -281,8 +284,18 @@ void PlayerModel::requalified(const Source &source)
 
 void PlayerModel::setMode(PlaybackMode mode)
 {
+    // Whatever the request came to, its candidate is shown now or was given up.
+    setCandidate(nullptr);
     if (assign(m_mode, std::move(mode)))
         Q_EMIT modeChanged();
+}
+
+void PlayerModel::setCandidate(MediaPlayer *player)
+{
+    if (m_candidate != player) {
+        m_candidate = player;
+        Q_EMIT candidateChanged();
+    }
 }
 
 void PlayerModel::setLoading(bool loading)

@@ -7,6 +7,7 @@
 #include "requestrunner.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -22,6 +23,8 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(QString urlText READ urlText WRITE setUrlText NOTIFY urlTextChanged FINAL)
     Q_PROPERTY(ModeKind modeKind READ modeKind NOTIFY modeChanged FINAL)
     Q_PROPERTY(vireo::MediaPlayer *player READ player NOTIFY modeChanged FINAL)
+    // The stream loading beside it, until it plays or is given up: a view may draw it from the start.
+    Q_PROPERTY(vireo::MediaPlayer *candidate READ candidate NOTIFY candidateChanged FINAL)
     Q_PROPERTY(QString embedVideoID READ embedVideoID NOTIFY modeChanged FINAL)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged FINAL)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged FINAL)
@@ -51,6 +54,7 @@ public:
     void setUrlText(const QString &text);
     [[nodiscard]] ModeKind modeKind() const { return ModeKind(m_mode.kind); }
     [[nodiscard]] MediaPlayer *player() const { return m_mode.player.get(); }
+    [[nodiscard]] MediaPlayer *candidate() const { return m_candidate; }
     [[nodiscard]] QString embedVideoID() const { return m_mode.videoID; }
     [[nodiscard]] bool loading() const { return m_loading; }
     [[nodiscard]] QString error() const { return m_error.value_or(QString()); }
@@ -89,6 +93,7 @@ public:
 Q_SIGNALS:
     void urlTextChanged();
     void modeChanged();
+    void candidateChanged();
     void loadingChanged();
     void errorChanged();
     void statusChanged(const QString &status);
@@ -114,6 +119,7 @@ private:
     void requalified(const Source &source);
 
     void setMode(PlaybackMode mode);
+    void setCandidate(MediaPlayer *player);
     void setLoading(bool loading);
     void setError(std::optional<QString> error);
     void setStatus(const QString &status);
@@ -121,6 +127,7 @@ private:
     void applyTo(MediaPlayer &player) const;
 
     PlaybackMode m_mode;
+    QPointer<MediaPlayer> m_candidate;
     bool m_loading = false;
     std::optional<QString> m_error;
     QString m_status;

@@ -86,6 +86,7 @@ QCoro::Task<> RequestRunner::requalify(Source source, int maxHeight, CancelToken
 {
     // The new stream is readied while the old one plays on, then takes its place where it is.
     SourcePipeline pipeline(m_timing.readiness, swap, maxHeight);
+    connect(&pipeline, &SourcePipeline::loadingStream, this, &RequestRunner::loadingStream);
     const auto ready = co_await pipeline.tryAnswer(source.attempt, source.info);
     if (ready && !swap->isCancelled() && !(request && request->isCancelled()))
         Q_EMIT requalified(*ready);

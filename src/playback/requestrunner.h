@@ -46,8 +46,8 @@ Q_SIGNALS:
     void statusChanged(const QString &status);
     // Each answer a source gave, whether or not its stream plays.
     void answered(const vireo::VideoInfo &info);
-    // A stream has begun loading for the running request.
-    void loadingStream();
+    // A stream has begun loading for the running request, or for a change of quality.
+    void loadingStream(vireo::MediaPlayer *player);
     // The request's stream is ready to play natively.
     void accepted(const vireo::Source &source);
     // No stream was: the embedded player is to show the video now, and report through embedResult().

@@ -58,7 +58,7 @@ QCoro::Task<std::shared_ptr<MediaPlayer>> SourcePipeline::candidate(Stream strea
 {
     // A player given up on falls silent as it goes (MediaPlayer::retire), ready or not.
     auto player = MediaPlayer::create(stream.url, stream.audio);
-    Q_EMIT loadingStream();
+    Q_EMIT loadingStream(player.get());
     if (!co_await waitUntilReady(player, m_readiness, m_cancel))
         co_return std::shared_ptr<MediaPlayer>();
     co_return player;

@@ -46,7 +46,7 @@ Q_SIGNALS:
     // Each answer an instance gave, whether or not its stream plays.
     void answered(const vireo::VideoInfo &info);
     // A stream has begun loading in a player of its own.
-    void loadingStream();
+    void loadingStream(vireo::MediaPlayer *player);
 
 private:
     // The player of `stream` once it is ready; nothing when it is not, or the request was called off

@@ -17,6 +17,16 @@ Rectangle {
     color: "black"
     clip: true
 
+    // Under the surface, and there while a stream loads: the candidate is decoded for it from its
+    // first picture. The area is black wherever the view shows nothing.
+    VideoView {
+        objectName: "videoView"
+        anchors.fill: parent
+        visible: root.model.modeKind === PlayerModel.Native || root.model.candidate !== null
+        player: root.model.player
+        candidate: root.model.candidate
+    }
+
     // Made with the window and kept for every video: see VireoApp::makeWindow.
     VideoSurface {
         anchors.fill: parent

@@ -89,12 +89,6 @@ FocusScope {
         onTriggered: root.controlsShown = false
     }
 
-    VideoView {
-        objectName: "videoView"
-        anchors.fill: parent
-        player: root.player
-    }
-
     MouseArea {
         anchors.fill: parent
         hoverEnabled: true

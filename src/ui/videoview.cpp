@@ -5,6 +5,7 @@
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QQuickOpenGLUtils>
+#include <QQuickWindow>
 #include <mpv/render_gl.h>
 #include <vector>
 
@@ -48,15 +49,20 @@ public:
             release(drawing);
             return true;
         });
-        MediaPlayer *player = static_cast<VideoView *>(item)->player();
-        if (player && player->drawable()
-            && std::none_of(m_drawings.begin(), m_drawings.end(), [player](const Drawing &d) { return d.player == player; }))
-            adopt(player);
+        const auto *view = static_cast<VideoView *>(item);
+        for (MediaPlayer *player : {view->candidate(), view->player()}) {
+            if (player && player->drawable()
+                && std::none_of(m_drawings.begin(), m_drawings.end(), [player](const Drawing &d) { return d.player == player; }))
+                adopt(player);
+        }
+        MediaPlayer *player = view->player();
         if (player != m_current) {
             m_current = player;
             if (!player || !player->continuing())
                 m_blank = true;
         }
+        for (Drawing &drawing : m_drawings)
+            drawing.seeking = drawing.player->seeking();
     }
 
     void render() override
@@ -67,8 +73,9 @@ public:
             drawing.pictured = drawing.pictured || fresh;
             mpv_opengl_fbo fbo{int(target->handle()), target->width(), target->height(), 0};
             int flip = 0;
-            // Pictures of players not on screen are taken and dropped, or their cores wait for them.
-            int skip = drawing.player != m_current || !drawing.pictured;
+            // Pictures of players not on screen, or on their way to a seek's, are taken and dropped, or
+            // their cores wait for them.
+            int skip = drawing.player != m_current || !drawing.pictured || drawing.seeking;
             if (skip && !fresh)
                 continue;
             mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
@@ -95,6 +102,7 @@ private:
         MediaPlayer *player; // lives until told that its context is freed
         mpv_render_context *context;
         bool pictured = false;
+        bool seeking = false;
     };
 
     void adopt(MediaPlayer *player)
@@ -148,8 +156,27 @@ void VideoView::setPlayer(MediaPlayer *player)
     if (m_player == player)
         return;
     m_player = player;
+    give(player);
+    Q_EMIT playerChanged();
+}
+
+void VideoView::setCandidate(MediaPlayer *player)
+{
+    if (m_candidate == player)
+        return;
+    m_candidate = player;
+    // A window that isn't on screen doesn't draw, and mustn't hold the candidate back.
+    if (player && window() && window()->isExposed())
+        player->awaitView();
+    give(player);
+    Q_EMIT candidateChanged();
+}
+
+void VideoView::give(MediaPlayer *player)
+{
     // Kept after it leaves: a dropped player's context is freed by the renderer, once it may be.
     if (player && !m_given.contains(player)) {
+        m_given.removeAll(nullptr);
         m_given.append(player);
         connect(player, &MediaPlayer::frameReady, this, [this] {
             update();
@@ -158,7 +185,6 @@ void VideoView::setPlayer(MediaPlayer *player)
         });
     }
     update();
-    Q_EMIT playerChanged();
 }
 
 bool VideoView::holdsPictures() const

@@ -10,21 +10,26 @@
 namespace vireo {
 
 // Draws a player's pictures in the scene with mpv's OpenGL renderer, on the scene's render thread.
-// One view serves every player of its window: a player it is given gets a drawing context there and
-// decodes for it from then on; the picture stays until the next player has one of its own when that
-// player continues the video, and goes black otherwise. A player dropped meanwhile is drawn on until
-// its core lets go of the picture, so that freeing the context never waits.
+// One view serves every player of its window: a player it is given, the one shown or the candidate
+// loading beside it, gets a drawing context there and decodes for it from then on, unseen until it
+// is shown. The picture stays until the next player has one of its own when that player continues
+// the video, and goes black otherwise; while the one shown seeks, its last picture stays. A player
+// dropped meanwhile is drawn on until its core lets go of the picture, so that freeing the context
+// never waits.
 class VideoView : public QQuickFramebufferObject
 {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(vireo::MediaPlayer *player READ player WRITE setPlayer NOTIFY playerChanged FINAL)
+    Q_PROPERTY(vireo::MediaPlayer *candidate READ candidate WRITE setCandidate NOTIFY candidateChanged FINAL)
 public:
     explicit VideoView(QQuickItem *parent = nullptr);
 
     [[nodiscard]] Renderer *createRenderer() const override;
     [[nodiscard]] MediaPlayer *player() const { return m_player; }
     void setPlayer(MediaPlayer *player);
+    [[nodiscard]] MediaPlayer *candidate() const { return m_candidate; }
+    void setCandidate(MediaPlayer *player);
     // Whether a player it was given still shows a picture through it. Freeing a drawing context (as
     // deleting the window does) while its core shows a picture holds the window's threads up to
     // 0.2 s, so a closed window goes once this is false.
@@ -32,10 +37,14 @@ public:
 
 Q_SIGNALS:
     void playerChanged();
+    void candidateChanged();
     void picturesReleased();
 
 private:
+    void give(MediaPlayer *player);
+
     QPointer<MediaPlayer> m_player;
+    QPointer<MediaPlayer> m_candidate;
     QList<QPointer<MediaPlayer>> m_given;
 };
 
