@@ -53,6 +53,10 @@ constexpr Option Options[] = {
     // than decoding one picture, and a candidate may never be shown.
     {"hwdec", "no"},
     {"sid", "no"},
+    // Nothing of mpv's own is drawn over the picture, so its text needs no fonts: finding them costs
+    // each new player tens of milliseconds.
+    {"osd-level", "0"},
+    {"osd-font-provider", "none"},
     {"sub-auto", "no"},
     {"keep-open", "yes"},
     {"idle", "yes"},
