@@ -59,6 +59,14 @@ Rectangle {
         function onFullScreenRequested(on: bool) { root.fullScreenSet(on) }
     }
 
+    // A start that is quick shows no spinner: turning, it redraws the window every frame, which costs
+    // the start itself dearly where drawing is done in software.
+    Timer {
+        id: spinnerDelay
+        interval: 400
+        running: root.model.loading
+    }
+
     Rectangle {
         objectName: "progressOverlay"
         anchors.centerIn: parent
@@ -77,7 +85,9 @@ Rectangle {
                 Layout.alignment: Qt.AlignHCenter
                 Layout.preferredWidth: 64
                 Layout.preferredHeight: 64
-                running: parent.visible
+                running: parent.visible && !spinnerDelay.running
+                // Hidden when not running, or its style turns it unseen all the same.
+                visible: running
                 // Drawn light, as it sits on the black player area in every style.
                 palette.dark: "white"
                 palette.text: "white"

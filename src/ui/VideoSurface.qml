@@ -154,7 +154,8 @@ FocusScope {
         fullScreen: root.fullScreen
         opacity: root.controlsVisible ? 1 : 0
         visible: opacity > 0
-        Behavior on opacity { NumberAnimation { duration: 200 } }
+        // Not while the surface is hidden: an animation redraws the window each frame, seen or not.
+        Behavior on opacity { enabled: root.visible; NumberAnimation { duration: 200 } }
         onPlayToggled: root.togglePlay()
         onFullScreenToggled: root.fullScreenToggled()
         onTouched: root.showControls()
