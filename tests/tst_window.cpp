@@ -141,6 +141,12 @@ void TestWindow::nativePlayback()
     QVERIFY(find("retryButton")->isEnabled() && find("browserButton")->isEnabled());
     click("browserButton"); // before any request: the video in the field, on the service
     QCOMPARE(m_opened, QList<QUrl>{QUrl(u"https://www.youtube.com/watch?v="_s + test::Id)});
+    // The stream that plays was decoded for the window's view while it was a candidate, so it shows at once.
+    bool drawnAhead = false;
+    connect(m_model, &PlayerModel::modeChanged, this, [&] {
+        if (m_model->player())
+            drawnAhead = m_model->player()->shownByView();
+    });
     click("linkField");
     QTest::keyClick(m_window, Qt::Key_Return);
     QVERIFY(shown("progressOverlay"));
@@ -150,6 +156,7 @@ void TestWindow::nativePlayback()
     QVERIFY(text("titleText").startsWith(u"<img src="_s));
 
     TRY_COMPARE(text("statusText"), u"Playing from two"_s);
+    QVERIFY(drawnAhead);
     QVERIFY(!shown("progressOverlay"));
     const QQuickItem *area = find("playerArea");
     TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
