@@ -68,6 +68,9 @@ constexpr Option Options[] = {
     {"ao", "pulse,pipewire,alsa"},
     // The server's own buffer size: mpv's default makes some servers hold back the first second.
     {"pulse-buffer", "native"},
+    // A picture is handed to its view when it is due rather than ahead of time, or drawing it waits
+    // for that time, and with it every other item of the window.
+    {"video-timing-offset", "0"},
 };
 
 void onWakeup(void *player)
