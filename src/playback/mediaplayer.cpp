@@ -341,8 +341,10 @@ void MediaPlayer::viewContextMade()
     // Now the view can draw it: it decodes for it from here on.
     if (m_retiring)
         return;
-    set("hwdec", "auto-safe");
+    // The output first: a change of either makes a new decoder, and only the second looks for the
+    // hardware's.
     set("vo", "libmpv");
+    set("hwdec", "auto-safe");
     if (!m_loadBegun) {
         load();
         return;
