@@ -96,7 +96,8 @@ void VireoApp::open(const QString &link)
         m_waiting.erase(it);
         present(std::move(ready));
     };
-    connect(model.get(), &PlayerModel::loadingStream, headStart, made);
+    // Queued: the stream's load, asked for as it was made, begins before the window is built.
+    connect(model.get(), &PlayerModel::loadingStream, headStart, made, Qt::QueuedConnection);
     connect(model.get(), &PlayerModel::loadingChanged, headStart, made);
     connect(headStart, &QTimer::timeout, headStart, made);
     m_waiting.push_back(std::move(model));
