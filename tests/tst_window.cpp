@@ -195,8 +195,17 @@ void TestWindow::startWithLink()
     // play: a surface made for a video that already plays shows it all the same.
     m_server.answer(u"one"_s, u"/clip.mp4"_s);
     show(u"youtu.be/"_s + test::Id);
+    // The spinner turns only once a start has taken a while, never for a moment as loading begins or
+    // ends: its fade would redraw the window.
+    QElapsedTimer loading;
+    bool early = false;
+    connect(m_model, &PlayerModel::loadingChanged, this, [&] { loading.start(); });
+    connect(find("spinner"), &QQuickItem::visibleChanged, this, [&] {
+        early = early || (find("spinner")->isVisible() && (!m_model->loading() || loading.elapsed() < 350));
+    });
     m_model->play();
     TRY_COMPARE(m_model->modeKind(), PlayerModel::Native);
+    QVERIFY(!early);
     QQuickView late;
     late.setInitialProperties({{u"model"_s, QVariant::fromValue(m_model)}});
     late.setSource(QUrl(u"qrc:/qt/qml/Vireo/VideoSurface.qml"_s));

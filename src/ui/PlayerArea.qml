@@ -60,11 +60,17 @@ Rectangle {
     }
 
     // A start that is quick shows no spinner: turning, it redraws the window every frame, which costs
-    // the start itself dearly where drawing is done in software.
+    // the start itself dearly where drawing is done in software. Not even for a moment as loading
+    // begins or ends, or its style's fade redraws the window for a quarter of a second.
+    property bool spinnerDue: false
     Timer {
-        id: spinnerDelay
         interval: 400
         running: root.model.loading
+        onTriggered: root.spinnerDue = true
+    }
+    Connections {
+        target: root.model
+        function onLoadingChanged() { root.spinnerDue = false }
     }
 
     Rectangle {
@@ -82,10 +88,11 @@ Rectangle {
             spacing: 8
 
             BusyIndicator {
+                objectName: "spinner"
                 Layout.alignment: Qt.AlignHCenter
                 Layout.preferredWidth: 64
                 Layout.preferredHeight: 64
-                running: parent.visible && !spinnerDelay.running
+                running: root.model.loading && root.spinnerDue
                 // Hidden when not running, or its style turns it unseen all the same.
                 visible: running
                 // Drawn light, as it sits on the black player area in every style.
