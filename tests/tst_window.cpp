@@ -145,7 +145,8 @@ void TestWindow::nativePlayback()
     QCOMPARE(m_opened, QList<QUrl>{QUrl(u"https://www.youtube.com/watch?v="_s + test::Id)});
     // The stream that plays was decoded for the window's view while it was a candidate, so it shows at once.
     bool drawnAhead = false;
-    connect(m_model, &PlayerModel::modeChanged, this, [&] {
+    const QObject watching;
+    connect(m_model, &PlayerModel::modeChanged, &watching, [&] {
         if (m_model->player())
             drawnAhead = m_model->player()->shownByView();
     });
@@ -199,8 +200,9 @@ void TestWindow::startWithLink()
     // ends: its fade would redraw the window.
     QElapsedTimer loading;
     bool early = false;
-    connect(m_model, &PlayerModel::loadingChanged, this, [&] { loading.start(); });
-    connect(find("spinner"), &QQuickItem::visibleChanged, this, [&] {
+    const QObject watching; // the watch ends with this function
+    connect(m_model, &PlayerModel::loadingChanged, &watching, [&] { loading.start(); });
+    connect(find("spinner"), &QQuickItem::visibleChanged, &watching, [&] {
         early = early || (find("spinner")->isVisible() && (!m_model->loading() || loading.elapsed() < 350));
     });
     m_model->play();
@@ -318,6 +320,10 @@ void TestWindow::queue()
     click("queueButton");
     QQuickItem *entry = nullptr;
     TRY_VERIFY(shown("queueList") && QMetaObject::invokeMethod(find("queueList"), "itemAtIndex", Q_RETURN_ARG(QQuickItem *, entry), Q_ARG(int, 1)) && entry);
+    // The opened list is laid out by the window's next frame; a click aimed before that misses.
+    QSignalSpy frame(m_window, &QQuickWindow::frameSwapped);
+    m_window->update();
+    QVERIFY(frame.wait(int(test::Patience.count())));
     QTest::mouseClick(m_window, Qt::LeftButton, {}, entry->mapToScene(QPointF(entry->width() / 2, entry->height() / 2)).toPoint());
     TRY_VERIFY(m_model->nowPlaying()->videoID() == b && m_model->player() && m_model->player()->playing());
     TRY_COMPARE(m_window->title(), u"B (2 of 2) — Vireo"_s);
