@@ -30,6 +30,8 @@ Pane {
     }
 
     padding: fullScreen ? 0 : 12
+    // The window's own colour, which leaves the video's picture under the scene uncovered.
+    background: null
 
     Shortcut {
         sequence: "Ctrl+L"

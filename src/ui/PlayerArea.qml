@@ -14,12 +14,14 @@ Rectangle {
     signal fullScreenSet(bool on)
 
     objectName: "playerArea"
-    color: "black"
+    // The video's picture is under the scene.
+    color: videoView.visible ? "transparent" : "black"
     clip: true
 
     // Under the surface, and there while a stream loads: the candidate is decoded for it from its
     // first picture. The area is black wherever the view shows nothing.
     VideoView {
+        id: videoView
         objectName: "videoView"
         anchors.fill: parent
         visible: root.model.modeKind === PlayerModel.Native || root.model.candidate !== null

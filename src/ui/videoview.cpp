@@ -3,7 +3,8 @@
 
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLFunctions>
+#include <QOpenGLExtraFunctions>
+#include <QRunnable>
 #include <QQuickOpenGLUtils>
 #include <QQuickWindow>
 #include <mpv/render_gl.h>
@@ -24,7 +25,9 @@ void onUpdate(void *player)
     QMetaObject::invokeMethod(static_cast<MediaPlayer *>(player), "frameReady", Qt::QueuedConnection);
 }
 
-class VideoRenderer : public QQuickFramebufferObject::Renderer
+} // namespace
+
+class VideoRenderer : public QObject
 {
 public:
     ~VideoRenderer() override
@@ -33,15 +36,9 @@ public:
             release(drawing);
     }
 
-    QOpenGLFramebufferObject *createFramebufferObject(const QSize &size) override
-    {
-        m_blank = true; // until the next picture is drawn into it
-        return new QOpenGLFramebufferObject(size);
-    }
-
-    // The window's thread waits meanwhile, so the players may be read (and their views' contexts
-    // recorded on them) here.
-    void synchronize(QQuickFramebufferObject *item) override
+    // The window's thread waits meanwhile, so the view and its players may be read (and their views'
+    // contexts recorded on them) here.
+    void synchronize(VideoView *view)
     {
         std::erase_if(m_drawings, [](const Drawing &drawing) {
             if (!drawing.player->releasable())
@@ -49,7 +46,6 @@ public:
             release(drawing);
             return true;
         });
-        const auto *view = static_cast<VideoView *>(item);
         for (MediaPlayer *player : {view->candidate(), view->player()}) {
             if (player && player->drawable()
                 && std::none_of(m_drawings.begin(), m_drawings.end(), [player](const Drawing &d) { return d.player == player; }))
@@ -63,16 +59,35 @@ public:
         }
         for (Drawing &drawing : m_drawings)
             drawing.seeking = drawing.player->seeking();
+        m_pending = std::exchange(view->m_renderPending, false) || m_pending;
+        QQuickWindow *window = view->window();
+        const QRectF rect = view->mapRectToScene(view->boundingRect());
+        const qreal ratio = window->effectiveDevicePixelRatio();
+        m_shown = view->isVisible() && !rect.isEmpty();
+        m_place = QRectF(rect.topLeft() * ratio, rect.size() * ratio).toAlignedRect();
+        if (!m_target || m_target->size() != m_place.size())
+            m_pending = true;
+        m_windowHeight = qRound(window->height() * ratio);
     }
 
-    void render() override
+    // Before the window's frame: the players' new pictures into the view's own.
+    void render(QQuickWindow *window)
     {
-        QOpenGLFramebufferObject *target = framebufferObject();
+        if (!m_shown || !std::exchange(m_pending, false))
+            return;
+        window->beginExternalCommands();
+        // The scene's state of its last frame (culling, depth, blending) is not mpv's to draw with.
+        QQuickOpenGLUtils::resetOpenGLState();
+        if (!m_target || m_target->size() != m_place.size()) {
+            m_target = std::make_unique<QOpenGLFramebufferObject>(m_place.size());
+            m_blank = true;
+        }
         for (Drawing &drawing : m_drawings) {
             const bool fresh = mpv_render_context_update(drawing.context) & MPV_RENDER_UPDATE_FRAME;
             drawing.pictured = drawing.pictured || fresh;
-            mpv_opengl_fbo fbo{int(target->handle()), target->width(), target->height(), 0};
-            int flip = 0;
+            mpv_opengl_fbo fbo{int(m_target->handle()), m_target->width(), m_target->height(), 0};
+            // Right way up in a window's framebuffer, where it is copied to.
+            int flip = 1;
             // Pictures of players not on screen, or on their way to a seek's, are taken and dropped, or
             // their cores wait for them.
             int skip = drawing.player != m_current || !drawing.pictured || drawing.seeking;
@@ -87,7 +102,7 @@ public:
                 m_blank = false;
         }
         if (m_blank) {
-            target->bind();
+            m_target->bind();
             QOpenGLFunctions *gl = QOpenGLContext::currentContext()->functions();
             gl->glClearColor(0, 0, 0, 1);
             gl->glClear(GL_COLOR_BUFFER_BIT);
@@ -95,6 +110,25 @@ public:
         }
         // mpv leaves its own drawing state behind.
         QQuickOpenGLUtils::resetOpenGLState();
+        window->endExternalCommands();
+    }
+
+    // As the window's frame begins, before any item of the scene: a plain copy of the view's picture.
+    void paint(QQuickWindow *window)
+    {
+        if (!m_shown || !m_target)
+            return;
+        window->beginExternalCommands();
+        QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
+        GLint drawn = 0;
+        gl->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_target->handle());
+        gl->glDisable(GL_SCISSOR_TEST);
+        const int top = m_windowHeight - m_place.y() - m_place.height();
+        gl->glBlitFramebuffer(0, 0, m_place.width(), m_place.height(), m_place.x(), top, m_place.x() + m_place.width(),
+                              top + m_place.height(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(drawn));
+        window->endExternalCommands();
     }
 
 private:
@@ -136,19 +170,59 @@ private:
 
     std::vector<Drawing> m_drawings;
     MediaPlayer *m_current = nullptr;
+    std::unique_ptr<QOpenGLFramebufferObject> m_target;
+    QRect m_place; // in the window's pixels
+    int m_windowHeight = 0;
+    bool m_shown = false;
+    bool m_pending = true;
     bool m_blank = true;
 };
 
-} // namespace
-
 VideoView::VideoView(QQuickItem *parent)
-    : QQuickFramebufferObject(parent)
+    : QQuickItem(parent)
 {
+    connect(this, &QQuickItem::windowChanged, this, [this](QQuickWindow *window) {
+        if (m_window)
+            disconnect(m_window, nullptr, this, nullptr);
+        m_window = window;
+        if (!window)
+            return;
+        connect(window, &QQuickWindow::beforeSynchronizing, this, &VideoView::synchronize, Qt::DirectConnection);
+        connect(window, &QQuickWindow::sceneGraphInvalidated, this, &VideoView::cleanup, Qt::DirectConnection);
+    });
 }
 
-QQuickFramebufferObject::Renderer *VideoView::createRenderer() const
+void VideoView::synchronize()
 {
-    return new VideoRenderer;
+    QQuickWindow *window = this->window();
+    if (!m_renderer) {
+        m_renderer = new VideoRenderer;
+        connect(window, &QQuickWindow::beforeRendering, m_renderer, [renderer = m_renderer, window] { renderer->render(window); },
+                Qt::DirectConnection);
+        connect(window, &QQuickWindow::beforeRenderPassRecording, m_renderer,
+                [renderer = m_renderer, window] { renderer->paint(window); }, Qt::DirectConnection);
+    }
+    m_renderer->synchronize(this);
+}
+
+void VideoView::cleanup()
+{
+    delete std::exchange(m_renderer, nullptr);
+}
+
+void VideoView::releaseResources()
+{
+    // Freed on the render thread, where its drawing contexts live.
+    if (m_renderer)
+        window()->scheduleRenderJob(QRunnable::create([renderer = std::exchange(m_renderer, nullptr)] { delete renderer; }),
+                                    QQuickWindow::BeforeSynchronizingStage);
+}
+
+void VideoView::requestRender()
+{
+    m_renderPending = true;
+    if (window())
+        window()->update();
 }
 
 void VideoView::setPlayer(MediaPlayer *player)
@@ -179,12 +253,12 @@ void VideoView::give(MediaPlayer *player)
         m_given.removeAll(nullptr);
         m_given.append(player);
         connect(player, &MediaPlayer::frameReady, this, [this] {
-            update();
+            requestRender();
             if (!holdsPictures())
                 Q_EMIT picturesReleased();
         });
     }
-    update();
+    requestRender();
 }
 
 bool VideoView::holdsPictures() const

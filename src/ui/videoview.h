@@ -4,19 +4,24 @@
 #include "playback/mediaplayer.h"
 
 #include <QPointer>
-#include <QQuickFramebufferObject>
+#include <QQuickItem>
 #include <QtQml/qqml.h>
 
 namespace vireo {
 
-// Draws a player's pictures in the scene with mpv's OpenGL renderer, on the scene's render thread.
+class VideoRenderer;
+
+// Draws a player's pictures with mpv's OpenGL renderer, on the scene's render thread, into a picture
+// of its own that is copied into the window under the scene: composited as a textured item instead,
+// each picture would be rasterised twice, which where drawing is done in software costs a fifth of
+// the CPU time of playing. So what lies under the view in the scene must leave it uncovered.
 // One view serves every player of its window: a player it is given, the one shown or the candidate
 // loading beside it, gets a drawing context there and decodes for it from then on, unseen until it
 // is shown. The picture stays until the next player has one of its own when that player continues
 // the video, and goes black otherwise; while the one shown seeks, its last picture stays. A player
 // dropped meanwhile is drawn on until its core lets go of the picture, so that freeing the context
 // never waits.
-class VideoView : public QQuickFramebufferObject
+class VideoView : public QQuickItem
 {
     Q_OBJECT
     QML_ELEMENT
@@ -25,7 +30,6 @@ class VideoView : public QQuickFramebufferObject
 public:
     explicit VideoView(QQuickItem *parent = nullptr);
 
-    [[nodiscard]] Renderer *createRenderer() const override;
     [[nodiscard]] MediaPlayer *player() const { return m_player; }
     void setPlayer(MediaPlayer *player);
     [[nodiscard]] MediaPlayer *candidate() const { return m_candidate; }
@@ -40,8 +44,20 @@ Q_SIGNALS:
     void candidateChanged();
     void picturesReleased();
 
+protected:
+    void releaseResources() override;
+
 private:
+    friend class VideoRenderer;
     void give(MediaPlayer *player);
+    void requestRender();
+    // On the render thread.
+    void synchronize();
+    void cleanup();
+
+    QPointer<QQuickWindow> m_window;
+    VideoRenderer *m_renderer = nullptr; // on the render thread
+    bool m_renderPending = true;
 
     QPointer<MediaPlayer> m_player;
     QPointer<MediaPlayer> m_candidate;
