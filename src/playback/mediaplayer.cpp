@@ -73,6 +73,18 @@ constexpr Option Options[] = {
     {"video-timing-offset", "0"},
 };
 
+// Tearing a core down joins its threads, which takes seconds while a name lookup hangs: not on Qt's
+// shared pool, where the instances' answers are parsed and would wait behind it.
+QThreadPool &teardown()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(8);
+        return p;
+    }();
+    return *pool;
+}
+
 void onWakeup(void *player)
 {
     QMetaObject::invokeMethod(static_cast<MediaPlayer *>(player), "drain", Qt::QueuedConnection);
@@ -392,8 +404,8 @@ void MediaPlayer::destroyCore()
 {
     if (mpv_handle *mpv = std::exchange(m_mpv, nullptr)) {
         mpv_set_wakeup_callback(mpv, nullptr, nullptr);
-        // It joins the core's threads: tens of milliseconds, seconds while a name lookup hangs.
-        QThreadPool::globalInstance()->start([mpv] {
+        // It joins the core's threads: tens of milliseconds.
+        teardown().start([mpv] {
             mpv_terminate_destroy(mpv);
             --live;
         });
