@@ -324,9 +324,9 @@ int main(int argc, char *argv[])
             later[player].append(times.mid(1));
         }
     }
-    for (const auto &[which, times] : {std::pair{u"first link of the process"_s, first}, std::pair{u"later links"_s, later}}) {
-        say(u"first frame after Return in a running window, %1, median of %2: Vireo %3, mpv loadfile %4, ratio %5 (goal <= 1.3)"_s
-                .arg(which).arg(times[Player::Vireo].size()).arg(figure(times[Player::Vireo]), figure(times[Player::Mpv]), ratio(times[Player::Vireo], times[Player::Mpv])));
+    for (const auto &[which, times, goal] : {std::tuple{u"first link of the process"_s, first, u"1.5"_s}, std::tuple{u"later links"_s, later, u"1.3"_s}}) {
+        say(u"first frame after Return in a running window, %1, median of %2: Vireo %3, mpv loadfile %4, ratio %5 (goal <= %6)"_s
+                .arg(which).arg(times[Player::Vireo].size()).arg(figure(times[Player::Vireo]), figure(times[Player::Mpv]), ratio(times[Player::Vireo], times[Player::Mpv]), goal));
     }
     return 0;
 }
