@@ -202,7 +202,7 @@ void TestWindow::startWithLink()
     TRY_COMPARE(opened.size(), 1);
     m_window = opened.first().first().value<QQuickWindow *>();
     m_model = opened.first().last().value<PlayerModel *>();
-    // The spinner never turns, not even for a moment, once loading has ended: its fade would redraw
+    // The spinner never shows, not even for a moment, once loading has ended: turning, it would redraw
     // the window beside the video's first frames.
     bool afterLoading = false;
     const QObject watching; // the watch ends with this function

@@ -63,7 +63,7 @@ Rectangle {
 
     // A start that is quick shows no spinner: turning, it redraws the window every frame, which costs
     // the start itself dearly where drawing is done in software. Not even for a moment as loading
-    // begins or ends, or its style's fade redraws the window for a quarter of a second.
+    // begins or ends.
     property bool spinnerDue: false
     Timer {
         interval: 400
@@ -89,17 +89,38 @@ Rectangle {
             anchors.centerIn: parent
             spacing: 8
 
-            BusyIndicator {
+            // Dots that light up in turn, drawn with what the window draws anyway: a style's indicator,
+            // or anything turned, holds the render thread up to 90 ms the first time it shows while
+            // software GL compiles what it needs.
+            Item {
+                id: spinner
                 objectName: "spinner"
+                property real lit: 0
                 Layout.alignment: Qt.AlignHCenter
-                Layout.preferredWidth: 64
-                Layout.preferredHeight: 64
-                running: root.model.loading && root.spinnerDue
-                // Hidden when not running, or its style turns it unseen all the same.
-                visible: running
-                // Drawn light, as it sits on the black player area in every style.
-                palette.dark: "white"
-                palette.text: "white"
+                Layout.preferredWidth: 48
+                Layout.preferredHeight: 48
+                visible: root.model.loading && root.spinnerDue
+
+                Repeater {
+                    model: 8
+                    Rectangle {
+                        required property int index
+                        x: 20 + 18 * Math.cos(index * Math.PI / 4)
+                        y: 20 + 18 * Math.sin(index * Math.PI / 4)
+                        width: 8
+                        height: 8
+                        radius: 4
+                        color: "white"
+                        opacity: 1 - 0.8 * ((spinner.lit - index + 8) % 8) / 8
+                    }
+                }
+                NumberAnimation on lit {
+                    from: 0
+                    to: 8
+                    duration: 1000
+                    loops: Animation.Infinite
+                    running: spinner.visible
+                }
             }
             Label {
                 objectName: "overlayStatus"
