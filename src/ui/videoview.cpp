@@ -116,8 +116,10 @@ public:
     // As the window's frame begins, before any item of the scene: a plain copy of the view's picture.
     void paint(QQuickWindow *window)
     {
-        if (!m_shown || !m_target)
+        if (!m_shown || !m_target) {
+            warm(window);
             return;
+        }
         window->beginExternalCommands();
         QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
         GLint drawn = 0;
@@ -128,6 +130,29 @@ public:
         gl->glBlitFramebuffer(0, 0, m_place.width(), m_place.height(), m_place.x(), top, m_place.x() + m_place.width(),
                               top + m_place.height(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
         gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(drawn));
+        window->endExternalCommands();
+    }
+
+    // A window's first copy costs software GL 20–30 ms to compile; paid with the window's first
+    // frame, by a black pixel that the black area covers, and not when a video first shows.
+    void warm(QQuickWindow *window)
+    {
+        if (m_warm || m_place.isEmpty())
+            return;
+        m_warm = true;
+        window->beginExternalCommands();
+        QOpenGLFramebufferObject pixel(1, 1);
+        QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
+        GLint drawn = 0;
+        gl->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        pixel.bind();
+        gl->glClearColor(0, 0, 0, 1);
+        gl->glClear(GL_COLOR_BUFFER_BIT);
+        gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawn));
+        gl->glDisable(GL_SCISSOR_TEST);
+        const int top = m_windowHeight - m_place.y() - m_place.height();
+        gl->glBlitFramebuffer(0, 0, 1, 1, m_place.x(), top, m_place.x() + 1, top + 1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(drawn));
         window->endExternalCommands();
     }
 
@@ -174,6 +199,7 @@ private:
     QRect m_place; // in the window's pixels
     int m_windowHeight = 0;
     bool m_shown = false;
+    bool m_warm = false;
     bool m_pending = true;
     bool m_blank = true;
 };
