@@ -121,15 +121,7 @@ public:
             return;
         }
         window->beginExternalCommands();
-        QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
-        GLint drawn = 0;
-        gl->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
-        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_target->handle());
-        gl->glDisable(GL_SCISSOR_TEST);
-        const int top = m_windowHeight - m_place.y() - m_place.height();
-        gl->glBlitFramebuffer(0, 0, m_place.width(), m_place.height(), m_place.x(), top, m_place.x() + m_place.width(),
-                              top + m_place.height(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(drawn));
+        copy(m_target->handle(), m_place.size(), windowFramebuffer());
         window->endExternalCommands();
     }
 
@@ -141,22 +133,37 @@ public:
             return;
         m_warm = true;
         window->beginExternalCommands();
+        const GLuint drawn = windowFramebuffer();
         QOpenGLFramebufferObject pixel(1, 1);
-        QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
-        GLint drawn = 0;
-        gl->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
         pixel.bind();
+        QOpenGLFunctions *gl = QOpenGLContext::currentContext()->functions();
         gl->glClearColor(0, 0, 0, 1);
         gl->glClear(GL_COLOR_BUFFER_BIT);
-        gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawn));
-        gl->glDisable(GL_SCISSOR_TEST);
-        const int top = m_windowHeight - m_place.y() - m_place.height();
-        gl->glBlitFramebuffer(0, 0, 1, 1, m_place.x(), top, m_place.x() + 1, top + 1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        gl->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(drawn));
+        copy(pixel.handle(), {1, 1}, drawn);
         window->endExternalCommands();
     }
 
 private:
+    static GLuint windowFramebuffer()
+    {
+        GLint drawn = 0;
+        QOpenGLContext::currentContext()->functions()->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        return GLuint(drawn);
+    }
+
+    // From the bottom left of `source` into `target` at the view's place, which leaves it bound.
+    void copy(GLuint source, QSize size, GLuint target) const
+    {
+        QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+        gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+        gl->glDisable(GL_SCISSOR_TEST);
+        const int bottom = m_windowHeight - m_place.y() - m_place.height();
+        gl->glBlitFramebuffer(0, 0, size.width(), size.height(), m_place.x(), bottom, m_place.x() + size.width(),
+                              bottom + size.height(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, target);
+    }
+
     struct Drawing {
         MediaPlayer *player; // lives until told that its context is freed
         mpv_render_context *context;
