@@ -106,7 +106,9 @@ void TestWindow::cleanup()
 
 void TestWindow::show(const QString &link, std::chrono::milliseconds readiness)
 {
+    // Written at once, and also when an earlier test left the same text in this process's settings.
     Settings::instance().setLastURL(link);
+    Settings::instance().flush();
     m_app = std::make_unique<VireoApp>(PlayerModel::Timing{readiness, 12s, QUrl(test::refused())});
     m_window = m_app->newWindow();
     QVERIFY(m_window);
