@@ -79,15 +79,15 @@ public:
         // The scene's state of its last frame (culling, depth, blending) is not mpv's to draw with.
         QQuickOpenGLUtils::resetOpenGLState();
         if (!m_target || m_target->size() != m_place.size()) {
-            m_target = std::make_unique<QOpenGLFramebufferObject>(m_place.size());
+            m_target = framebuffer(m_place.size());
             m_blank = true;
         }
         for (Drawing &drawing : m_drawings) {
             const bool fresh = mpv_render_context_update(drawing.context) & MPV_RENDER_UPDATE_FRAME;
             drawing.pictured = drawing.pictured || fresh;
             mpv_opengl_fbo fbo{int(m_target->handle()), m_target->width(), m_target->height(), 0};
-            // Right way up in a window's framebuffer, where it is copied to.
-            int flip = 1;
+            // Upside down, as the copy into the window turns it over (see framebuffer()).
+            int flip = 0;
             // Pictures of players not on screen, or on their way to a seek's, are taken and dropped, or
             // their cores wait for them.
             int skip = drawing.player != m_current || !drawing.pictured || drawing.seeking;
@@ -116,52 +116,43 @@ public:
     // As the window's frame begins, before any item of the scene: a plain copy of the view's picture.
     void paint(QQuickWindow *window)
     {
-        if (!m_shown || !m_target) {
-            warm(window);
+        if (!m_shown || !m_target)
             return;
-        }
         window->beginExternalCommands();
-        copy(m_target->handle(), m_place.size(), windowFramebuffer());
-        window->endExternalCommands();
-    }
-
-    // A window's first copy costs software GL 20–30 ms to compile; paid with the window's first
-    // frame, by a black pixel that the black area covers, and not when a video first shows.
-    void warm(QQuickWindow *window)
-    {
-        if (m_warm || m_place.isEmpty())
-            return;
-        m_warm = true;
-        window->beginExternalCommands();
-        const GLuint drawn = windowFramebuffer();
-        QOpenGLFramebufferObject pixel(1, 1);
-        pixel.bind();
-        QOpenGLFunctions *gl = QOpenGLContext::currentContext()->functions();
-        gl->glClearColor(0, 0, 0, 1);
-        gl->glClear(GL_COLOR_BUFFER_BIT);
-        copy(pixel.handle(), {1, 1}, drawn);
+        copy();
         window->endExternalCommands();
     }
 
 private:
-    static GLuint windowFramebuffer()
+    // Laid out as a window's framebuffer usually is in memory, BGRA with its rows from the top, so that
+    // software GL copies it into the window row by row; any other layout costs a shader pass over
+    // every pixel of every frame.
+    static std::unique_ptr<QOpenGLFramebufferObject> framebuffer(QSize size)
     {
-        GLint drawn = 0;
-        QOpenGLContext::currentContext()->functions()->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
-        return GLuint(drawn);
+        auto target = std::make_unique<QOpenGLFramebufferObject>(size);
+        QOpenGLContext *context = QOpenGLContext::currentContext();
+        if (!context->isOpenGLES()) {
+            QOpenGLFunctions *gl = context->functions();
+            gl->glBindTexture(GL_TEXTURE_2D, target->texture());
+            gl->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size.width(), size.height(), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+            gl->glBindTexture(GL_TEXTURE_2D, 0);
+        }
+        return target;
     }
 
-    // From the bottom left of `source` into `target` at the view's place, which leaves it bound.
-    void copy(GLuint source, QSize size, GLuint target) const
+    // Into the window at the view's place, turned over: mpv drew it upside down, which in memory is
+    // the window's own order of rows.
+    void copy() const
     {
         QOpenGLExtraFunctions *gl = QOpenGLContext::currentContext()->extraFunctions();
-        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
-        gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+        GLint drawn = 0;
+        gl->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, m_target->handle());
         gl->glDisable(GL_SCISSOR_TEST);
         const int bottom = m_windowHeight - m_place.y() - m_place.height();
-        gl->glBlitFramebuffer(0, 0, size.width(), size.height(), m_place.x(), bottom, m_place.x() + size.width(),
-                              bottom + size.height(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        gl->glBindFramebuffer(GL_FRAMEBUFFER, target);
+        gl->glBlitFramebuffer(0, 0, m_place.width(), m_place.height(), m_place.x(), bottom + m_place.height(),
+                              m_place.x() + m_place.width(), bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(drawn));
     }
 
     struct Drawing {
@@ -206,7 +197,6 @@ private:
     QRect m_place; // in the window's pixels
     int m_windowHeight = 0;
     bool m_shown = false;
-    bool m_warm = false;
     bool m_pending = true;
     bool m_blank = true;
 };
