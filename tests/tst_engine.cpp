@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The player door against the real engine, as heard on the private sound server: the pitch at
-// another speed, a sound server that goes away and comes back, and a stream behind a certificate
-// nobody trusts.
+// another speed, a sound server that goes away and comes back, a stream behind a certificate
+// nobody trusts, and nothing of mpv's own running beside the player.
 #include "playback/mediaplayer.h"
 #include "playback/readiness.h"
 #include "standins.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSslKey>
 #include <QSslServer>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void pitchAtSpeed();
     void soundServerRestart();
     void untrustedCertificate();
+    void noScripts();
 
 private:
     std::shared_ptr<MediaPlayer> playing(const QString &path);
@@ -153,6 +155,20 @@ void TestEngine::untrustedCertificate()
     QVERIFY(player->failed());
     QVERIFY(handshakes > 0);
     QCOMPARE(requests, 0);
+}
+
+void TestEngine::noScripts()
+{
+    // Each of mpv's scripts, its own included, runs in a thread named after it.
+    const auto player = playing(u"/clip.mp4"_s);
+    QVERIFY(player);
+    QStringList threads;
+    for (const QString &task : QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(u"/proc/self/task/%1/comm"_s.arg(task));
+        if (comm.open(QIODevice::ReadOnly))
+            threads.append(QString::fromUtf8(comm.readAll().trimmed()));
+    }
+    QVERIFY2(!threads.join(u',').contains(u"script"_s), qPrintable(threads.join(u", "_s)));
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

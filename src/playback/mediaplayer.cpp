@@ -38,6 +38,10 @@ constexpr Option Options[] = {
     {"vo", "null"}, // until a view draws it
     {"ytdl", "no"},
     {"load-scripts", "no"},
+    // mpv's own scripts run whatever load-scripts says: each is a Lua thread in every core.
+    {"load-stats-overlay", "no"},
+    {"load-osd-console", "no"},
+    {"load-auto-profiles", "no"},
     {"config", "no"},
     {"osc", "no"},
     {"input-default-bindings", "no"},
