@@ -12,6 +12,9 @@
 #include <cmath>
 #include <cstring>
 #include <mpv/client.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -100,6 +103,13 @@ void MediaPlayer::prepare()
 {
     if (std::strcmp(std::setlocale(LC_NUMERIC, nullptr), "C") != 0)
         std::setlocale(LC_NUMERIC, "C");
+}
+
+void MediaPlayer::releaseMemory()
+{
+#ifdef __GLIBC__
+    teardown().start([] { malloc_trim(0); });
+#endif
 }
 
 std::pair<QStringList, QStringList> MediaPlayer::decodable()
@@ -412,6 +422,7 @@ void MediaPlayer::destroyCore()
         teardown().start([mpv] {
             mpv_terminate_destroy(mpv);
             --live;
+            releaseMemory();
         });
     }
     if (m_retiring)
