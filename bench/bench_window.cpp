@@ -10,6 +10,9 @@
 //       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
 //   bench_window floor : the floor of this toolkit, the first second of a bare Qt Quick window with a
 //       text field and the product's graphics set-up, "stall floor-first-second <ms>".
+//   bench_window underlay VIDEO AUDIO : the floor of showing mpv's pictures in a Qt Quick window, the
+//       bare window with each picture drawn by mpv straight into its framebuffer under the text
+//       field; plays until killed, as bench/run measures it from outside.
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/playermodel.h"
 #include "standins.h"
@@ -19,12 +22,17 @@
 #include <QDateTime>
 #include <QFile>
 #include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QQmlApplicationEngine>
+#include <QQuickOpenGLUtils>
 #include <QQuickWindow>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
+#include <mpv/client.h>
+#include <mpv/render_gl.h>
 
 Q_IMPORT_QML_PLUGIN(VireoPlugin)
 
@@ -195,6 +203,50 @@ int floorStalls()
     return 0;
 }
 
+// Nothing of the product's: one core, drawn the simplest way the window allows.
+int underlay(const char *video, const char *audio)
+{
+    QQmlApplicationEngine engine;
+    engine.loadData(BareWindow);
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    MediaPlayer::prepare(); // LC_NUMERIC
+    mpv_handle *mpv = mpv_create();
+    for (const auto &[name, value] : {std::pair{"vo", "libmpv"}, {"config", "no"}, {"hwdec", "no"}, {"osc", "no"},
+                                      {"load-stats-overlay", "no"}, {"load-osd-console", "no"}, {"audio-files-append", audio}})
+        mpv_set_option_string(mpv, name, value);
+    mpv_initialize(mpv);
+    mpv_render_context *context = nullptr;
+    QObject::connect(window, &QQuickWindow::beforeRenderPassRecording, window, [&] {
+        window->beginExternalCommands();
+        QQuickOpenGLUtils::resetOpenGLState();
+        if (!context) {
+            mpv_opengl_init_params init{[](void *, const char *name) {
+                return reinterpret_cast<void *>(QOpenGLContext::currentContext()->getProcAddress(name));
+            }, nullptr};
+            mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
+                                         {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+                                         {MPV_RENDER_PARAM_INVALID, nullptr}};
+            mpv_render_context_create(&context, mpv, params);
+            mpv_render_context_set_update_callback(context, [](void *w) {
+                QMetaObject::invokeMethod(static_cast<QQuickWindow *>(w), &QQuickWindow::update, Qt::QueuedConnection);
+            }, window);
+            const char *load[] = {"loadfile", video, nullptr};
+            mpv_command_async(mpv, 0, load);
+        }
+        GLint drawn = 0;
+        QOpenGLContext::currentContext()->functions()->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        const QSize size = window->size() * window->effectiveDevicePixelRatio();
+        mpv_opengl_fbo fbo{drawn, size.width(), size.height(), 0};
+        int flip = 1;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo}, {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_context_render(context, params);
+        QQuickOpenGLUtils::resetOpenGLState();
+        window->endExternalCommands();
+    }, Qt::DirectConnection);
+    return QGuiApplication::exec(); // killed from outside
+}
+
 int quit()
 {
     auto *stage = new Stage; // lives until the end of main(), as the product's windows do
@@ -235,8 +287,13 @@ int main(int argc, char *argv[])
         QGuiApplication app(argc, argv);
         return floorStalls();
     }
+    if (mode == "underlay" && argc == 4) {
+        VireoApp::prepare();
+        QGuiApplication app(argc, argv);
+        return underlay(argv[2], argv[3]);
+    }
     if (mode != "vireo" && mode != "stalls" && mode != "quit") {
-        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|floor\n";
+        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|floor|underlay VIDEO AUDIO\n";
         return 2;
     }
     Startup startup(argc, argv);
