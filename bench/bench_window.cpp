@@ -20,6 +20,7 @@
 #include "vireoapp.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QOpenGLContext>
@@ -27,6 +28,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickOpenGLUtils>
 #include <QQuickWindow>
+#include <QSysInfo>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
@@ -118,12 +120,20 @@ void measure(const char *scenario, Action action, std::chrono::milliseconds sett
 }
 
 struct Stage {
+    const QString outerCache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + u"/.cache"_s);
     test::TestServer server;
     test::Home home;
     VireoApp windows{PlayerModel::Timing{2s, 12s, QUrl(test::refused())}};
 
     Stage()
     {
+        // The driver's and the toolkit's shader caches stay warm from run to run, as a user's do from
+        // start to start and as the floor's do: a fresh home would compile every shader again.
+        for (const QString &name : {u"mesa_shader_cache"_s, u"qtshadercache-"_s + QSysInfo::buildAbi()}) {
+            QDir().mkpath(outerCache + u'/' + name);
+            QDir().mkpath(home.cache());
+            QFile::link(outerCache + u'/' + name, home.cache() + u'/' + name);
+        }
         server.answer(u"clip"_s, u"/clip.mp4"_s);
         server.answer(u"silent"_s, u"/silent.mp4"_s);
         server.answer(u"missing"_s, u"/missing.mp4"_s);
