@@ -12,9 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <mpv/client.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -103,13 +100,6 @@ void MediaPlayer::prepare()
 {
     if (std::strcmp(std::setlocale(LC_NUMERIC, nullptr), "C") != 0)
         std::setlocale(LC_NUMERIC, "C");
-}
-
-void MediaPlayer::releaseMemory()
-{
-#ifdef __GLIBC__
-    teardown().start([] { malloc_trim(0); });
-#endif
 }
 
 std::pair<QStringList, QStringList> MediaPlayer::decodable()
@@ -422,7 +412,6 @@ void MediaPlayer::destroyCore()
         teardown().start([mpv] {
             mpv_terminate_destroy(mpv);
             --live;
-            releaseMemory();
         });
     }
     if (m_retiring)

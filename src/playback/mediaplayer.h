@@ -46,9 +46,6 @@ public:
     // mpv reads numbers with the C library's locale and refuses to start under any other: call once
     // before threads start. create() makes sure of it too.
     static void prepare();
-    // Gives what the allocator holds free back to the system, off this thread: what a start built and
-    // dropped on its way, or a dropped player's cache, would otherwise stay with the process.
-    static void releaseMemory();
 
     // Whether an item was made for the URL; an empty or malformed URL has none.
     [[nodiscard]] bool hasItem() const { return m_mpv && m_hasItem; }

@@ -251,7 +251,6 @@ void PlayerModel::accept(const Source &source, bool fresh)
     setStatus(u"Playing from "_s + source.attempt->origin());
     setLoading(false);
     source.player->play();
-    MediaPlayer::releaseMemory();
 }
 
 void PlayerModel::embedEnded(bool ok)
