@@ -26,12 +26,16 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QQmlApplicationEngine>
+#include <QQuickItem>
 #include <QQuickOpenGLUtils>
 #include <QQuickWindow>
 #include <QSysInfo>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <memory>
 #include <QtQml/qqmlextensionplugin.h>
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
@@ -57,12 +61,32 @@ long residentKb()
     return -1;
 }
 
+// Whether none of the window's content is still being made: a window may make some once it shows.
+bool complete(QQuickWindow *window)
+{
+    const auto items = window->findChildren<QQuickItem *>();
+    return std::none_of(items.begin(), items.end(), [](const QQuickItem *item) {
+        return item->inherits("QQuickLoader") && item->property("status").toInt() == 2; // Loader.Loading
+    });
+}
+
+// The first frame that shows the whole window.
 void reportFirstFrame(QQuickWindow *window)
 {
-    QObject::connect(window, &QQuickWindow::frameSwapped, window, [] {
+    // Looked at as the frame is synchronised, while the window's thread waits.
+    enum { Partial, Whole, Reported };
+    auto seen = std::make_shared<std::atomic_int>(Partial);
+    QObject::connect(window, &QQuickWindow::afterSynchronizing, window, [window, seen] {
+        if (*seen == Partial && complete(window))
+            *seen = Whole;
+    }, Qt::DirectConnection);
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [seen] {
+        int whole = Whole;
+        if (!seen->compare_exchange_strong(whole, Reported))
+            return;
         QTextStream(stdout) << QDateTime::currentMSecsSinceEpoch() << ' ' << residentKb() << Qt::endl;
         QCoreApplication::exit(0);
-    }, Qt::SingleShotConnection);
+    });
 }
 
 // A timer that should fire every 2 ms on the main thread: the longest wait between two firings is
