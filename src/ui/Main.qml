@@ -35,7 +35,6 @@ ApplicationWindow {
 
     // Made in slices once the window is up, so that it shows and answers from its first frame.
     Loader {
-        id: content
         anchors.fill: parent
         focus: true
         asynchronous: true
