@@ -88,8 +88,7 @@ Rectangle {
 
             QueuePanel {
                 id: queue
-                // Without a parent for a moment while its window is torn down.
-                x: parent ? parent.width - width : 0
+                x: parent.width - width
                 y: -height
                 model: root.model
             }

@@ -33,17 +33,9 @@ ApplicationWindow {
         onActivated: root.close()
     }
 
-    // Made in slices once the window is up, so that it shows and answers from its first frame.
-    Loader {
+    ContentView {
         anchors.fill: parent
         focus: true
-        asynchronous: true
-        Component.onCompleted: setSource("ContentView.qml", {model: root.model})
-        // Made asynchronously, it comes without the focus it asks for.
-        onLoaded: item.forceActiveFocus()
-        // Return plays the link in the field, also in the moment before the field is there.
-        Keys.enabled: status !== Loader.Ready
-        Keys.onReturnPressed: root.model.play()
-        Keys.onEnterPressed: root.model.play()
+        model: root.model
     }
 }
