@@ -75,6 +75,8 @@ private:
     // A starved machine may take more than a second to ready a stream; the one silent stream of these
     // tests is waited out once.
     void show(const QString &link, std::chrono::milliseconds readiness = 4s);
+    void laidOut();
+    void nextFrame();
     QQuickItem *find(const char *name) const { return m_window->findChild<QQuickItem *>(QLatin1StringView(name)); }
     bool shown(const char *name) const { return find(name) && find(name)->isVisible(); }
     QString text(const char *name) const { return find(name)->property("text").toString(); }
@@ -115,6 +117,22 @@ void TestWindow::show(const QString &link, std::chrono::milliseconds readiness)
     m_model = m_window->property("model").value<PlayerModel *>();
     m_window->requestActivate();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
+    laidOut();
+}
+
+void TestWindow::laidOut()
+{
+    // The window's content is made once the window shows.
+    TRY_VERIFY(find("linkField"));
+    nextFrame();
+}
+
+void TestWindow::nextFrame()
+{
+    // What was just made is laid out by the window's next frame: a click aimed before that misses.
+    QSignalSpy frame(m_window, &QQuickWindow::frameSwapped);
+    m_window->update();
+    QVERIFY(frame.wait(int(test::Patience.count())));
 }
 
 void TestWindow::click(const char *name)
@@ -204,6 +222,7 @@ void TestWindow::startWithLink()
     TRY_COMPARE(opened.size(), 1);
     m_window = opened.first().first().value<QQuickWindow *>();
     m_model = opened.first().last().value<PlayerModel *>();
+    laidOut();
     // The spinner never shows, not even for a moment, once loading has ended: turning, it would redraw
     // the window beside the video's first frames.
     bool afterLoading = false;
@@ -321,10 +340,7 @@ void TestWindow::queue()
     click("queueButton");
     QQuickItem *entry = nullptr;
     TRY_VERIFY(shown("queueList") && QMetaObject::invokeMethod(find("queueList"), "itemAtIndex", Q_RETURN_ARG(QQuickItem *, entry), Q_ARG(int, 1)) && entry);
-    // The opened list is laid out by the window's next frame; a click aimed before that misses.
-    QSignalSpy frame(m_window, &QQuickWindow::frameSwapped);
-    m_window->update();
-    QVERIFY(frame.wait(int(test::Patience.count())));
+    nextFrame(); // the opened list
     QTest::mouseClick(m_window, Qt::LeftButton, {}, entry->mapToScene(QPointF(entry->width() / 2, entry->height() / 2)).toPoint());
     TRY_VERIFY(m_model->nowPlaying()->videoID() == b && m_model->player() && m_model->player()->playing());
     TRY_COMPARE(m_window->title(), u"B (2 of 2) — Vireo"_s);

@@ -18,11 +18,37 @@ namespace {
 // How long a window opened with a link waits for the link's stream to begin loading.
 constexpr auto HeadStart = 150ms;
 
+// What QML makes asynchronously (a window's content) is made a few milliseconds at a time between
+// events, so that a new window shows at once and every window goes on drawing meanwhile.
+class Incubation final : public QObject, public QQmlIncubationController
+{
+public:
+    Incubation()
+    {
+        m_slices.setInterval(0);
+        connect(&m_slices, &QTimer::timeout, this, [this] { incubateFor(5); });
+    }
+
+protected:
+    void incubatingObjectCountChanged(int count) override
+    {
+        if (count > 0)
+            m_slices.start();
+        else
+            m_slices.stop();
+    }
+
+private:
+    QTimer m_slices;
+};
+
 } // namespace
 
 VireoApp::VireoApp(const PlayerModel::Timing &timing)
     : m_timing(timing)
+    , m_incubation(std::make_unique<Incubation>())
 {
+    m_engine.setIncubationController(m_incubation.get());
     // Quitting waits for dropped players to wind down (quitWhenQuiet).
     QGuiApplication::setQuitOnLastWindowClosed(false);
     m_engine.addImportPath(u"qrc:/qt/qml"_s);

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QQmlApplicationEngine>
+#include <QQmlIncubationController>
 #include <QQuickWindow>
 #include <memory>
 #include <vector>
@@ -60,6 +61,8 @@ private:
 
     const PlayerModel::Timing m_timing;
     QQmlApplicationEngine m_engine;
+    // Detaches itself from the engine as it goes, first.
+    const std::unique_ptr<QQmlIncubationController> m_incubation;
     std::vector<Window> m_windows;
     // Models of opened links whose windows wait for their requests' head start.
     std::vector<std::shared_ptr<PlayerModel>> m_waiting;

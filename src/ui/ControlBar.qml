@@ -88,7 +88,8 @@ Rectangle {
 
             QueuePanel {
                 id: queue
-                x: parent.width - width
+                // Without a parent for a moment while its window is torn down.
+                x: parent ? parent.width - width : 0
                 y: -height
                 model: root.model
             }

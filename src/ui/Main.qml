@@ -33,9 +33,17 @@ ApplicationWindow {
         onActivated: root.close()
     }
 
-    ContentView {
+    // Made in slices once the window is up, so that it shows and answers from its first frame.
+    Loader {
         anchors.fill: parent
         focus: true
-        model: root.model
+        asynchronous: true
+        Component.onCompleted: setSource("ContentView.qml", {model: root.model})
+        // Made asynchronously, it comes without the focus it asks for.
+        onLoaded: item.forceActiveFocus()
+        // Return plays the link in the field, also in the moment before the field is there.
+        Keys.enabled: status !== Loader.Ready
+        Keys.onReturnPressed: root.model.play()
+        Keys.onEnterPressed: root.model.play()
     }
 }
