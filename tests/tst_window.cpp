@@ -122,8 +122,8 @@ void TestWindow::show(const QString &link, std::chrono::milliseconds readiness)
 
 void TestWindow::laidOut()
 {
-    // The window's content is made once the window shows.
-    TRY_VERIFY(find("linkField"));
+    // The window's content is made once the window shows, and is there once all of it is made.
+    TRY_VERIFY(find("content") && find("content")->property("item").value<QQuickItem *>());
     nextFrame();
 }
 
@@ -492,8 +492,9 @@ void TestWindow::desktop()
     const QDBusMessage quit = QDBusInterface(u"org.mpris.MediaPlayer2.vireo"_s, u"/org/mpris/MediaPlayer2"_s,
                                              u"org.mpris.MediaPlayer2"_s, bus).call(u"Quit"_s);
     QVERIFY2(quit.type() == QDBusMessage::ReplyMessage, qPrintable(quit.errorMessage()));
-    QVERIFY2(first.waitForFinished(int(test::Patience.count())), first.readAllStandardError().right(4000));
-    QCOMPARE(first.exitCode(), 0);
+    const bool ended = first.waitForFinished(int(test::Patience.count()));
+    const QByteArray said = first.readAllStandardError().right(4000);
+    QVERIFY2(ended && first.exitStatus() == QProcess::NormalExit && first.exitCode() == 0, said);
     QVERIFY(saver.most == 1 && saver.held.isEmpty());
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }

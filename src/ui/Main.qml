@@ -35,6 +35,7 @@ ApplicationWindow {
 
     // Made in slices once the window is up, so that it shows and answers from its first frame.
     Loader {
+        objectName: "content"
         anchors.fill: parent
         focus: true
         asynchronous: true
