@@ -84,6 +84,7 @@ private Q_SLOTS:
     void hostile();
     void playlist();
     void endlessList();
+    void listUnderAView();
     void skip_data();
     void skip();
 
@@ -715,6 +716,27 @@ void TestPipeline::endlessList()
     QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), Playlist::MaxPages, int(6 * test::Patience.count()));
     QTest::qWait(100);
     QVERIFY(m_server.requests(path) == Playlist::MaxPages && !list.canFetchMore());
+}
+
+void TestPipeline::listUnderAView()
+{
+    // A view asks for more as soon as it hears of a reset: by then the list it asks for is the new
+    // one, or none.
+    const QString a = u"/one/api/v1/playlists/PLa"_s, b = u"/one/api/v1/playlists/PLb"_s;
+    m_server.answerPlaylist(u"one"_s, u"PLa"_s, {test::Id, u"BBBBBBBBBBB"_s});
+    m_server.answerPlaylist(u"one"_s, u"PLb"_s, {u"CCCCCCCCCCC"_s});
+    QVERIFY(m_home->instances(m_server, {u"one"_s}));
+    Playlist list(QUrl(test::refused()));
+    connect(&list, &QAbstractItemModel::modelReset, &list, [&list] { list.fetchMore(); });
+    list.begin(Link::parse(u"youtube.com/playlist?list=PLa"_s));
+    TRY_COMPARE(list.rowCount(), 2);
+    list.begin(Link::parse(u"youtube.com/playlist?list=PLb"_s));
+    TRY_COMPARE(m_server.requests(b), 1);
+    list.begin(std::nullopt);
+    QTest::qWait(200);
+    QVERIFY2(m_server.requests(a) == 1 && m_server.requests(b) == 1,
+             qPrintable(u"%1 %2"_s.arg(m_server.requests(a)).arg(m_server.requests(b))));
+    QCOMPARE(list.rowCount(), 0);
 }
 
 void TestPipeline::playlist()

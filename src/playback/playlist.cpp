@@ -45,6 +45,12 @@ void Playlist::begin(const std::optional<Link> &link)
     const bool list = link && !link->playlistID.isEmpty();
     // The same list again keeps its rows; another link of it may only start elsewhere.
     const bool same = list && m_link && m_link->playlistID == link->playlistID && !m_entries.isEmpty();
+    // Settled before the reset is told: a view that hears it asks for more at once, and must ask
+    // for the new list's pages, or for none.
+    m_fetching = false;
+    m_link = list ? link : std::nullopt;
+    m_current = -1;
+    m_located = false;
     if (!same) {
         beginResetModel();
         m_entries.clear();
@@ -57,10 +63,6 @@ void Playlist::begin(const std::optional<Link> &link)
         endResetModel();
         Q_EMIT titleChanged();
     }
-    m_fetching = false;
-    m_link = list ? link : std::nullopt;
-    m_current = -1;
-    m_located = false;
     if (wasActive != active())
         Q_EMIT activeChanged();
     Q_EMIT placeChanged();
