@@ -28,6 +28,9 @@ Rectangle {
     objectName: "controlBar"
     height: bar.implicitHeight + 12
     color: Qt.rgba(0, 0, 0, 0.6)
+    // A button under the pointer or pressed is drawn darker, not lighter, or its white text is lost.
+    palette.button: "#404040"
+    palette.mid: "#606060"
 
     HoverHandler {
         id: hover
