@@ -5,6 +5,8 @@
 //   start:   `vireo LINK` and `mpv URL` (its default output, and --vo=x11), process start to picture
 //   running: a window that has been up a while, Return (a key through xdotool) and mpv's `loadfile`
 //            over its IPC socket to picture; the first link of the process, then later ones
+// Beside the running ones, as their floor, `bench_window underlay`: a bare Qt Quick window where each
+// link entered is a new mpv core that loads paused beside the one on screen.
 // Prints one line per figure. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
 // side when mpv is missing. Runs a stand-in instance on 127.0.0.1; VIREO is the executable.
 #include "median.h"
@@ -136,7 +138,7 @@ private:
     QList<std::pair<qint64, double>> m_frames;
 };
 
-enum class Player { Vireo, Mpv };
+enum class Player { Vireo, Mpv, Underlay };
 
 class Bench
 {
@@ -183,16 +185,20 @@ public:
         QProcess process;
         if (player == Player::Vireo)
             launch(process, qEnvironmentVariable("VIREO"), {});
+        else if (player == Player::Underlay)
+            launch(process, underlay(), {u"underlay"_s});
         else
             launch(process, u"mpv"_s, mpvArguments() << u"--idle=yes"_s << u"--force-window=yes"_s << u"--input-ipc-server="_s + socket);
-        const QString name = u"^Vireo$"_s;
-        const QString link = Bench::link();
+        const QString name = player == Player::Vireo ? u"^Vireo$"_s : u"^Underlay$"_s;
+        const QString link = player == Player::Vireo ? Bench::link() : clip();
         QList<double> times;
         QLocalSocket ipc;
-        std::optional<qint64> window = typed ? xdo({u"search"_s, u"--sync"_s, u"--name"_s, name}) : std::nullopt;
+        const qint64 window = typed ? xdo({u"search"_s, u"--sync"_s, u"--name"_s, name}).value_or(0) : 0;
         pause(2s); // past the window's first second
-        if (typed)
-            xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window.value_or(0))});
+        if (player == Player::Underlay) // Vireo's field starts with the last link
+            xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window), u"type"_s, link});
+        else if (typed)
+            xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window)});
         else
             ipc.connectToServer(socket);
         for (int i = 0; i < links; ++i) {
@@ -219,7 +225,7 @@ public:
                 say(u"  (no picture after %1 s; the screen's saturation was %2)"_s.arg(GiveUp.count()).arg(m_recorder.lastSaturation()));
                 break;
             }
-            const QString what = player == Player::Vireo ? u"vireo link"_s : u"mpv loadfile"_s;
+            const QString what = player == Player::Vireo ? u"vireo link"_s : player == Player::Mpv ? u"mpv loadfile"_s : u"underlay link"_s;
             times.append(*trace(what, (*shown - t0) / 1000.0));
             pause(300ms);
         }
@@ -227,6 +233,7 @@ public:
         return times;
     }
 
+    static QString underlay() { return QCoreApplication::applicationDirPath() + u"/bench_window"_s; }
     static QStringList mpvArguments() { return {u"--no-config"_s, u"--ao=pulse"_s, u"--really-quiet"_s}; }
 
 private:
@@ -316,7 +323,7 @@ int main(int argc, char *argv[])
     constexpr int Links = 4;
     QMap<Player, QList<double>> first, later;
     for (int i = 0; i < runs; ++i) {
-        for (const Player player : {Player::Vireo, Player::Mpv}) {
+        for (const Player player : {Player::Vireo, Player::Mpv, Player::Underlay}) {
             if (player == Player::Mpv && !withMpv)
                 continue;
             const QList<double> times = bench.running(player, Links);
@@ -327,6 +334,7 @@ int main(int argc, char *argv[])
     for (const auto &[which, times, goal] : {std::tuple{u"first link of the process"_s, first, u"1.5"_s}, std::tuple{u"later links"_s, later, u"1.3"_s}}) {
         say(u"first frame after Return in a running window, %1, median of %2: Vireo %3, mpv loadfile %4, ratio %5 (goal <= %6)"_s
                 .arg(which).arg(times[Player::Vireo].size()).arg(figure(times[Player::Vireo]), figure(times[Player::Mpv]), ratio(times[Player::Vireo], times[Player::Mpv]), goal));
+        say(u"  floor: a bare Qt Quick window, a new mpv core per link, %1, ratio %2"_s.arg(figure(times[Player::Underlay]), ratio(times[Player::Underlay], times[Player::Mpv])));
     }
     return 0;
 }

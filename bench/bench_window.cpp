@@ -10,9 +10,10 @@
 //       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
 //   bench_window floor : the floor of this toolkit, the first second of a bare Qt Quick window with a
 //       text field and the product's graphics set-up, "stall floor-first-second <ms>".
-//   bench_window underlay VIDEO AUDIO : the floor of showing mpv's pictures in a Qt Quick window, the
-//       bare window with each picture drawn by mpv straight into its framebuffer under the text
-//       field; plays until killed, as bench/run measures it from outside.
+//   bench_window underlay [VIDEO [AUDIO]] : the floor of showing mpv's pictures in a Qt Quick window,
+//       the bare window with each picture drawn by mpv straight into its framebuffer under the text
+//       field; plays VIDEO, then each link entered in the field, until killed, as bench/run and
+//       bench_firstframe measure it from outside.
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/playermodel.h"
 #include "standins.h"
@@ -36,6 +37,8 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <thread>
+#include <QHash>
 #include <QtQml/qqmlextensionplugin.h>
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
@@ -226,7 +229,9 @@ ApplicationWindow {
     width: 960
     height: 640
     visible: true
-    TextField { width: parent.width; focus: true }
+    title: "Underlay"
+    TextField { id: field; objectName: "field"; width: parent.width; focus: true }
+    Shortcut { sequence: "Ctrl+L"; onActivated: field.selectAll() }
 }
 )";
 
@@ -237,47 +242,154 @@ int floorStalls()
     return 0;
 }
 
-// Nothing of the product's: one core, drawn the simplest way the window allows.
-int underlay(const char *video, const char *audio)
+// Nothing of the product's: mpv's pictures drawn the simplest way a Qt Quick window allows, straight
+// into its framebuffer under the text field. Each link, the command line's and then each one entered
+// in the field, is a new core that loads paused beside the one on screen and takes its place at its
+// first picture, as the product's candidates do; any other text clears the picture.
+class Underlay : public QObject
 {
-    QQmlApplicationEngine engine;
-    engine.loadData(BareWindow);
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
-    MediaPlayer::prepare(); // LC_NUMERIC
-    mpv_handle *mpv = mpv_create();
-    for (const auto &[name, value] : {std::pair{"vo", "libmpv"}, {"config", "no"}, {"hwdec", "no"}, {"osc", "no"},
-                                      {"load-stats-overlay", "no"}, {"load-osd-console", "no"}, {"audio-files-append", audio}})
-        mpv_set_option_string(mpv, name, value);
-    mpv_initialize(mpv);
-    mpv_render_context *context = nullptr;
-    QObject::connect(window, &QQuickWindow::beforeRenderPassRecording, window, [&] {
-        window->beginExternalCommands();
-        QQuickOpenGLUtils::resetOpenGLState();
-        if (!context) {
+public:
+    Underlay(QQuickWindow *window, QByteArray audio)
+        : m_window(window)
+        , m_audio(std::move(audio))
+    {
+        MediaPlayer::prepare(); // LC_NUMERIC
+        connect(window, &QQuickWindow::beforeSynchronizing, this, &Underlay::synchronize, Qt::DirectConnection);
+        connect(window, &QQuickWindow::beforeRenderPassRecording, this, &Underlay::render, Qt::DirectConnection);
+        QObject *field = window->findChild<QObject *>(u"field"_s);
+        connect(field, SIGNAL(accepted()), this, SLOT(entered()));
+    }
+
+    void play(const QByteArray &url)
+    {
+        drop(std::exchange(m_candidate, nullptr));
+        if (!url.startsWith("http")) {
+            drop(std::exchange(m_current, nullptr));
+            return;
+        }
+        m_candidate = mpv_create();
+        for (const auto &[name, value] : {std::pair{"vo", "libmpv"}, {"config", "no"}, {"ytdl", "no"}, {"hwdec", "no"},
+                                          {"osc", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"},
+                                          {"load-auto-profiles", "no"}, {"osd-level", "0"}, {"osd-font-provider", "none"},
+                                          {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"}})
+            mpv_set_option_string(m_candidate, name, value);
+        if (!m_audio.isEmpty())
+            mpv_set_option_string(m_candidate, "audio-files-append", m_audio.constData());
+        mpv_initialize(m_candidate);
+        mpv_set_wakeup_callback(m_candidate, [](void *self) {
+            QMetaObject::invokeMethod(static_cast<Underlay *>(self), &Underlay::drain, Qt::QueuedConnection);
+        }, this);
+        m_url = url;
+        m_window->update(); // its drawing context is made as the next frame is synchronised
+    }
+
+private:
+    Q_OBJECT
+
+    Q_SLOT void entered() { play(m_window->findChild<QObject *>(u"field"_s)->property("text").toString().toUtf8()); }
+
+    void drain()
+    {
+        for (mpv_handle *mpv : {m_candidate, m_current}) {
+            while (mpv) {
+                const mpv_event *event = mpv_wait_event(mpv, 0);
+                if (event->event_id == MPV_EVENT_NONE)
+                    break;
+                if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && mpv == m_candidate) {
+                    drop(std::exchange(m_current, std::exchange(m_candidate, nullptr)));
+                    mpv_set_property_string(m_current, "pause", "no");
+                    m_window->update();
+                    break; // the candidate's queue is now the current one's
+                }
+            }
+        }
+    }
+
+    // The engine lets go of a core's output first, then of its drawing context, then of its threads.
+    void drop(mpv_handle *mpv)
+    {
+        if (!mpv)
+            return;
+        mpv_set_wakeup_callback(mpv, nullptr, nullptr);
+        const char *noVideo[] = {"set", "vid", "no", nullptr};
+        mpv_command_async(mpv, 0, noVideo);
+        QTimer::singleShot(300ms, this, [this, mpv] {
+            m_dropped.push_back(mpv);
+            m_window->update();
+        });
+    }
+
+    // On the render thread while the window's thread waits.
+    void synchronize()
+    {
+        for (mpv_handle *mpv : std::exchange(m_dropped, {})) {
+            if (mpv_render_context *context = m_contexts.take(mpv))
+                mpv_render_context_free(context);
+            std::thread([mpv] { mpv_terminate_destroy(mpv); }).detach();
+        }
+        if (m_candidate && !m_contexts.contains(m_candidate)) {
             mpv_opengl_init_params init{[](void *, const char *name) {
                 return reinterpret_cast<void *>(QOpenGLContext::currentContext()->getProcAddress(name));
             }, nullptr};
             mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
                                          {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
                                          {MPV_RENDER_PARAM_INVALID, nullptr}};
-            mpv_render_context_create(&context, mpv, params);
+            mpv_render_context *context = nullptr;
+            mpv_render_context_create(&context, m_candidate, params);
             mpv_render_context_set_update_callback(context, [](void *w) {
                 QMetaObject::invokeMethod(static_cast<QQuickWindow *>(w), &QQuickWindow::update, Qt::QueuedConnection);
-            }, window);
-            const char *load[] = {"loadfile", video, nullptr};
-            mpv_command_async(mpv, 0, load);
+            }, m_window);
+            m_contexts.insert(m_candidate, context);
+            const char *load[] = {"loadfile", m_url.constData(), nullptr};
+            mpv_command_async(m_candidate, 0, load);
         }
+        m_shown = m_contexts.value(m_current);
+        m_waiting = m_contexts.value(m_candidate);
+    }
+
+    void render()
+    {
+        if (!m_shown && !m_waiting)
+            return;
+        m_window->beginExternalCommands();
+        QQuickOpenGLUtils::resetOpenGLState();
         GLint drawn = 0;
         QOpenGLContext::currentContext()->functions()->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
-        const QSize size = window->size() * window->effectiveDevicePixelRatio();
+        const QSize size = m_window->size() * m_window->effectiveDevicePixelRatio();
         mpv_opengl_fbo fbo{drawn, size.width(), size.height(), 0};
         int flip = 1;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo}, {MPV_RENDER_PARAM_FLIP_Y, &flip},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
-        mpv_render_context_render(context, params);
+        for (mpv_render_context *context : {m_waiting, m_shown}) {
+            // A candidate's pictures are taken unseen, or its core waits for them.
+            int skip = context == m_waiting;
+            if (!context || (skip && !(mpv_render_context_update(context) & MPV_RENDER_UPDATE_FRAME)))
+                continue;
+            mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo}, {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                         {MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+            mpv_render_context_render(context, params);
+        }
         QQuickOpenGLUtils::resetOpenGLState();
-        window->endExternalCommands();
-    }, Qt::DirectConnection);
+        m_window->endExternalCommands();
+    }
+
+    QQuickWindow *m_window;
+    const QByteArray m_audio;
+    QByteArray m_url;
+    mpv_handle *m_current = nullptr;
+    mpv_handle *m_candidate = nullptr;
+    std::vector<mpv_handle *> m_dropped;
+    // The render thread's own.
+    QHash<mpv_handle *, mpv_render_context *> m_contexts;
+    mpv_render_context *m_shown = nullptr;
+    mpv_render_context *m_waiting = nullptr;
+};
+
+int underlay(const char *video, const char *audio)
+{
+    QQmlApplicationEngine engine;
+    engine.loadData(BareWindow);
+    Underlay underlay(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)), audio);
+    if (video)
+        underlay.play(video);
     return QGuiApplication::exec(); // killed from outside
 }
 
@@ -321,13 +433,13 @@ int main(int argc, char *argv[])
         QGuiApplication app(argc, argv);
         return floorStalls();
     }
-    if (mode == "underlay" && argc == 4) {
+    if (mode == "underlay") {
         VireoApp::prepare();
         QGuiApplication app(argc, argv);
-        return underlay(argv[2], argv[3]);
+        return underlay(argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : "");
     }
     if (mode != "vireo" && mode != "stalls" && mode != "quit") {
-        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|floor|underlay VIDEO AUDIO\n";
+        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|floor|underlay [VIDEO [AUDIO]]\n";
         return 2;
     }
     Startup startup(argc, argv);
@@ -339,3 +451,5 @@ int main(int argc, char *argv[])
     reportFirstFrame(windows.newWindow());
     return QGuiApplication::exec();
 }
+
+#include "bench_window.moc"
