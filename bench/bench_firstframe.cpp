@@ -195,9 +195,10 @@ public:
         QLocalSocket ipc;
         const qint64 window = typed ? xdo({u"search"_s, u"--sync"_s, u"--name"_s, name}).value_or(0) : 0;
         pause(2s); // past the window's first second
-        if (player == Player::Underlay) // Vireo's field starts with the last link
+        if (player == Player::Underlay) { // Vireo's field starts with the last link
             xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window), u"type"_s, link});
-        else if (typed)
+            pause(500ms);
+        } else if (typed)
             xdo({u"windowfocus"_s, u"--sync"_s, QString::number(window)});
         else
             ipc.connectToServer(socket);
