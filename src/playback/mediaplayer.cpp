@@ -54,8 +54,11 @@ constexpr Option Options[] = {
     {"demuxer-max-bytes", "150MiB"},
     {"demuxer-max-back-bytes", "50MiB"},
     // Software until a view draws it (viewContextMade): probing the hardware's decoders takes longer
-    // than decoding one picture, and a candidate may never be shown.
+    // than decoding one picture, and a candidate may never be shown. One thread too, as it decodes one
+    // picture meanwhile: the view's output gets a decoder of its own, and the pictures that the first
+    // one's threads held stay with the allocator.
     {"hwdec", "no"},
+    {"vd-lavc-threads", "1"},
     {"sid", "no"},
     // Nothing of mpv's own is drawn over the picture, so its text needs no fonts: finding them costs
     // each new player tens of milliseconds.
@@ -358,7 +361,8 @@ void MediaPlayer::viewContextMade()
     if (m_retiring)
         return;
     // The output first: a change of either makes a new decoder, and only the second looks for the
-    // hardware's.
+    // hardware's. As many threads as the machine has cores.
+    set("vd-lavc-threads", "0");
     set("vo", "libmpv");
     set("hwdec", "auto-safe");
     if (!m_loadBegun) {
