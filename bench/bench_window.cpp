@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Window figures under Xvfb.
-//   bench_window minimal | vireo : prints the wall clock (ms since the epoch) and the resident
-//       memory (kB) at the first frame, then exits; bench/run times the start from outside.
+//   bench_window minimal | bare | vireo : prints the wall clock (ms since the epoch) and the resident
+//       memory (kB) at the first frame, then exits; bench/run times the start from outside. "bare" is
+//       the window of "floor" below.
 //   bench_window stalls : the longest main-thread stall in each moment where a player or a view is
 //       made or dropped, one line each, "stall <scenario> <ms>": the window's first second on screen,
 //       a request, switching away from a playing or a paused video, an invalid link while one plays,
@@ -421,10 +422,13 @@ int quit()
 int main(int argc, char *argv[])
 {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "minimal") {
+    if (mode == "minimal" || mode == "bare") {
+        if (mode == "bare")
+            VireoApp::prepare();
         QGuiApplication app(argc, argv);
         QQmlApplicationEngine engine;
-        engine.loadData("import QtQuick\nWindow { width: 960; height: 640; visible: true; Rectangle { anchors.fill: parent; color: \"black\" } }");
+        engine.loadData(mode == "bare" ? QByteArray(BareWindow)
+                                       : "import QtQuick\nWindow { width: 960; height: 640; visible: true; Rectangle { anchors.fill: parent; color: \"black\" } }");
         reportFirstFrame(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)));
         return app.exec();
     }
@@ -439,7 +443,7 @@ int main(int argc, char *argv[])
         return underlay(argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : "");
     }
     if (mode != "vireo" && mode != "stalls" && mode != "quit") {
-        QTextStream(stderr) << "usage: bench_window minimal|vireo|stalls|quit|floor|underlay [VIDEO [AUDIO]]\n";
+        QTextStream(stderr) << "usage: bench_window minimal|bare|vireo|stalls|quit|floor|underlay [VIDEO [AUDIO]]\n";
         return 2;
     }
     Startup startup(argc, argv);
