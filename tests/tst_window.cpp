@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QQmlEngine>
+#include <QQmlIncubationController>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
@@ -60,6 +62,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void nativePlayback();
+    void startWithLink_data();
     void startWithLink();
     void closeMidRequest_data();
     void closeMidRequest();
@@ -212,16 +215,41 @@ void TestWindow::nativePlayback()
     QVERIFY(!shown("titleText") && !shown("channelText") && m_window->title() == u"Vireo"_s);
 }
 
+void TestWindow::startWithLink_data()
+{
+    QTest::addColumn<bool>("contentLast");
+    QTest::newRow("content made as the video loads") << false;
+    QTest::newRow("video playing before the content is made") << true;
+}
+
 void TestWindow::startWithLink()
 {
     // A window opened with a link is made while its video loads, and shows it once it plays.
+    QFETCH(bool, contentLast);
     m_server.answer(u"one"_s, u"/clip.mp4"_s);
     m_app = std::make_unique<VireoApp>(PlayerModel::Timing{4s, 12s, QUrl(test::refused())});
     QSignalSpy opened(m_app.get(), &VireoApp::windowOpened);
+    // A controller that makes nothing unless told holds the window's content back.
+    const QObject holding;
+    QQmlIncubationController held;
+    if (contentLast) {
+        connect(m_app.get(), &VireoApp::windowOpened, &holding, [&held](QQuickWindow *window) {
+            qmlEngine(window)->setIncubationController(&held);
+        });
+    }
     m_app->open(u"youtu.be/"_s + test::Id);
     TRY_COMPARE(opened.size(), 1);
     m_window = opened.first().first().value<QQuickWindow *>();
     m_model = opened.first().last().value<PlayerModel *>();
+    if (contentLast) {
+        TRY_COMPARE(m_model->modeKind(), PlayerModel::Native);
+        QVERIFY(!find("content")->property("item").value<QQuickItem *>());
+        const auto made = [&] {
+            held.incubateFor(5);
+            return find("content")->property("item").value<QQuickItem *>() != nullptr;
+        };
+        TRY_VERIFY(made());
+    }
     laidOut();
     // The spinner never shows, not even for a moment, once loading has ended: turning, it would redraw
     // the window beside the video's first frames.
@@ -234,6 +262,10 @@ void TestWindow::startWithLink()
     QVERIFY(!afterLoading);
     const QQuickItem *area = find("playerArea");
     TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
+    // The video has the keyboard, also when it played before the window's content was there.
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QTest::keyClick(m_window, Qt::Key_Space);
+    TRY_COMPARE(m_model->player()->state(), MediaPlayer::State::Paused);
 }
 
 void TestWindow::closeMidRequest_data()

@@ -35,8 +35,10 @@ Rectangle {
         visible: root.model.modeKind === PlayerModel.Native
         model: root.model
         fullScreen: root.fullScreen
-        // An accepted video takes the keyboard, so its keys work at once.
+        // An accepted video takes the keyboard, so its keys work at once; also one that was accepted
+        // while the window's content was still being made.
         onVisibleChanged: if (visible) forceActiveFocus()
+        Component.onCompleted: if (visible) forceActiveFocus()
         onFullScreenToggled: root.fullScreenSet(!root.fullScreen)
         onFullScreenLeft: root.fullScreenSet(false)
     }
