@@ -29,18 +29,25 @@ Rectangle {
         candidate: root.model.candidate
     }
 
-    // Made with the window and kept for every video: see VireoApp::makeWindow.
-    VideoSurface {
+    // The controls and keys, made in slices as the window's first stream loads and kept for every
+    // video: a window opens sooner without them, and the picture, drawn by the view, never waits for
+    // them.
+    Loader {
         anchors.fill: parent
-        visible: root.model.modeKind === PlayerModel.Native
-        model: root.model
-        fullScreen: root.fullScreen
-        // An accepted video takes the keyboard, so its keys work at once; also one that was accepted
-        // while the window's content was still being made.
-        onVisibleChanged: if (visible) forceActiveFocus()
-        Component.onCompleted: if (visible) forceActiveFocus()
-        onFullScreenToggled: root.fullScreenSet(!root.fullScreen)
-        onFullScreenLeft: root.fullScreenSet(false)
+        asynchronous: true
+        active: root.model.loading || root.model.modeKind === PlayerModel.Native
+        onLoaded: active = true
+        sourceComponent: VideoSurface {
+            visible: root.model.modeKind === PlayerModel.Native
+            model: root.model
+            fullScreen: root.fullScreen
+            // An accepted video takes the keyboard, so its keys work at once; also one that was
+            // accepted before its surface was made.
+            onVisibleChanged: if (visible) forceActiveFocus()
+            Component.onCompleted: if (visible) forceActiveFocus()
+            onFullScreenToggled: root.fullScreenSet(!root.fullScreen)
+            onFullScreenLeft: root.fullScreenSet(false)
+        }
     }
 
     // The embed's module (WebEngine's) loads when first needed, not before the window shows.

@@ -122,6 +122,7 @@ FocusScope {
             objectName: "resumeNote"
             text: root.model.nowPlaying.resumedAt === "" ? "" : qsTr("Resumed at %1 — Start over").arg(root.model.nowPlaying.resumedAt)
             onTextChanged: if (text !== "") show()
+            Component.onCompleted: if (text !== "") show()
             onActivated: root.model.nowPlaying.startOver()
         }
         TimedNote {
