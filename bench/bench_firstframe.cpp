@@ -5,8 +5,9 @@
 //   start:   `vireo LINK` and `mpv URL` (its default output, and --vo=x11), process start to picture
 //   running: a window that has been up a while, Return (a key through xdotool) and mpv's `loadfile`
 //            over its IPC socket to picture; the first link of the process, then later ones
-// Beside the running ones, as their floor, `bench_window underlay`: a bare Qt Quick window where each
-// link entered is a new mpv core that loads paused beside the one on screen.
+// Beside each, as its floor, `bench_window underlay`: a bare Qt Quick window showing mpv's pictures,
+// started with the clip's address, or where each link entered is a new mpv core that loads paused
+// beside the one on screen.
 // Prints one line per figure. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
 // side when mpv is missing. Runs a stand-in instance on 127.0.0.1; VIREO is the executable.
 #include "median.h"
@@ -162,14 +163,15 @@ public:
     [[nodiscard]] QString clip() const { return m_server.url(u"/clip.mp4"_s).toString(); }
     Recorder &recorder() { return m_recorder; }
 
-    // Process start to the clip on screen, in ms; the process is ended after.
-    std::optional<double> start(const QString &program, const QStringList &arguments)
+    // Process start to the clip on screen, in ms; the process is ended after, or after `playing`.
+    std::optional<double> start(const QString &program, const QStringList &arguments, std::chrono::milliseconds playing = {})
     {
         settle();
         QProcess process;
         const qint64 t0 = stamp();
         launch(process, program, arguments);
         const auto shown = m_recorder.first(t0, true);
+        pause(playing);
         end(process);
         return trace(program + u" start"_s, shown ? std::optional((*shown - t0) / 1000.0) : std::nullopt);
     }
@@ -302,15 +304,22 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // One untimed start of each first: the plugin registry and the page cache warm, as on a desktop.
-    bench.start(qEnvironmentVariable("VIREO"), {Bench::link()});
-    if (withMpv)
-        bench.start(u"mpv"_s, Bench::mpvArguments() << bench.clip());
+    // One untimed start of each first, as on a desktop where each has run before: the page cache warm,
+    // and the drivers' shader caches, which are written while a program draws, not as it is killed.
+    constexpr auto warm = 3s;
+    bench.start(qEnvironmentVariable("VIREO"), {Bench::link()}, warm);
+    bench.start(Bench::underlay(), {u"underlay"_s, bench.clip()}, warm);
+    if (withMpv) {
+        bench.start(u"mpv"_s, Bench::mpvArguments() << bench.clip(), warm);
+        bench.start(u"mpv"_s, Bench::mpvArguments() << u"--vo=x11"_s << bench.clip(), warm);
+    }
 
-    QList<double> vireo, mpv, mpvX11;
+    QList<double> vireo, mpv, mpvX11, floor;
     for (int i = 0; i < runs; ++i) {
         if (const auto ms = bench.start(qEnvironmentVariable("VIREO"), {Bench::link()}))
             vireo.append(*ms);
+        if (const auto ms = bench.start(Bench::underlay(), {u"underlay"_s, bench.clip()}))
+            floor.append(*ms);
         if (!withMpv)
             continue;
         if (const auto ms = bench.start(u"mpv"_s, Bench::mpvArguments() << bench.clip()))
@@ -320,6 +329,8 @@ int main(int argc, char *argv[])
     }
     say(u"first frame from a start with a link, median of %1: Vireo %2, mpv %3 (default output), ratio %4 (goal <= 1.0); mpv --vo=x11 %5, ratio %6 (goal <= 1.3)"_s
             .arg(runs).arg(figure(vireo), figure(mpv), ratio(vireo, mpv), figure(mpvX11), ratio(vireo, mpvX11)));
+    say(u"  floor: a bare Qt Quick window showing mpv's pictures, the clip's address on its command line, %1, ratio %2"_s
+            .arg(figure(floor), ratio(floor, mpv)));
 
     constexpr int Links = 4;
     QMap<Player, QList<double>> first, later;

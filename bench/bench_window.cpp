@@ -13,8 +13,8 @@
 //       text field and the product's graphics set-up, "stall floor-first-second <ms>".
 //   bench_window underlay [VIDEO [AUDIO]] : the floor of showing mpv's pictures in a Qt Quick window,
 //       the bare window with each picture drawn by mpv straight into its framebuffer under the text
-//       field; plays VIDEO, then each link entered in the field, until killed, as bench/run and
-//       bench_firstframe measure it from outside.
+//       field; plays VIDEO, loading from before the window is made, then each link entered in the
+//       field, until killed, as bench/run and bench_firstframe measure it from outside.
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/playermodel.h"
 #include "standins.h"
@@ -246,15 +246,21 @@ int floorStalls()
 // Nothing of the product's: mpv's pictures drawn the simplest way a Qt Quick window allows, straight
 // into its framebuffer under the text field. Each link, the command line's and then each one entered
 // in the field, is a new core that loads paused beside the one on screen and takes its place at its
-// first picture, as the product's candidates do; any other text clears the picture.
+// first picture, as the product's candidates do; any other text clears the picture. The command
+// line's begins to load before the window is made, with no output until the window can draw it, as
+// the product's link does.
 class Underlay : public QObject
 {
 public:
-    Underlay(QQuickWindow *window, QByteArray audio)
-        : m_window(window)
-        , m_audio(std::move(audio))
+    explicit Underlay(QByteArray audio)
+        : m_audio(std::move(audio))
     {
         MediaPlayer::prepare(); // LC_NUMERIC
+    }
+
+    void show(QQuickWindow *window)
+    {
+        m_window = window;
         connect(window, &QQuickWindow::beforeSynchronizing, this, &Underlay::synchronize, Qt::DirectConnection);
         connect(window, &QQuickWindow::beforeRenderPassRecording, this, &Underlay::render, Qt::DirectConnection);
         QObject *field = window->findChild<QObject *>(u"field"_s);
@@ -269,7 +275,10 @@ public:
             return;
         }
         m_candidate = mpv_create();
-        for (const auto &[name, value] : {std::pair{"vo", "libmpv"}, {"config", "no"}, {"ytdl", "no"}, {"hwdec", "no"},
+        const bool early = !m_window;
+        mpv_set_option_string(m_candidate, "vo", early ? "null" : "libmpv");
+        mpv_set_option_string(m_candidate, "vd-lavc-threads", early ? "1" : "0");
+        for (const auto &[name, value] : {std::pair{"config", "no"}, {"ytdl", "no"}, {"hwdec", "no"},
                                           {"osc", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"},
                                           {"load-auto-profiles", "no"}, {"osd-level", "0"}, {"osd-font-provider", "none"},
                                           {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"}})
@@ -281,7 +290,13 @@ public:
             QMetaObject::invokeMethod(static_cast<Underlay *>(self), &Underlay::drain, Qt::QueuedConnection);
         }, this);
         m_url = url;
-        m_window->update(); // its drawing context is made as the next frame is synchronised
+        if (early) {
+            const char *load[] = {"loadfile", m_url.constData(), nullptr};
+            mpv_command_async(m_candidate, 0, load);
+            m_early = m_candidate;
+        } else {
+            m_window->update(); // its drawing context is made as the next frame is synchronised
+        }
     }
 
 private:
@@ -296,7 +311,7 @@ private:
                 const mpv_event *event = mpv_wait_event(mpv, 0);
                 if (event->event_id == MPV_EVENT_NONE)
                     break;
-                if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && mpv == m_candidate) {
+                if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && mpv == m_candidate && mpv != m_early) {
                     drop(std::exchange(m_current, std::exchange(m_candidate, nullptr)));
                     mpv_set_property_string(m_current, "pause", "no");
                     m_window->update();
@@ -341,8 +356,17 @@ private:
                 QMetaObject::invokeMethod(static_cast<QQuickWindow *>(w), &QQuickWindow::update, Qt::QueuedConnection);
             }, m_window);
             m_contexts.insert(m_candidate, context);
-            const char *load[] = {"loadfile", m_url.constData(), nullptr};
-            mpv_command_async(m_candidate, 0, load);
+            if (std::exchange(m_early, nullptr) == m_candidate) {
+                // Its output from here on, and the picture and sound afresh from where it is.
+                const char *output[] = {"set", "vo", "libmpv", nullptr};
+                const char *threads[] = {"set", "vd-lavc-threads", "0", nullptr};
+                const char *seek[] = {"seek", "0", "absolute+exact", nullptr};
+                for (const char **command : {threads, output, seek})
+                    mpv_command_async(m_candidate, 0, command);
+            } else {
+                const char *load[] = {"loadfile", m_url.constData(), nullptr};
+                mpv_command_async(m_candidate, 0, load);
+            }
         }
         m_shown = m_contexts.value(m_current);
         m_waiting = m_contexts.value(m_candidate);
@@ -372,9 +396,10 @@ private:
         m_window->endExternalCommands();
     }
 
-    QQuickWindow *m_window;
+    QQuickWindow *m_window = nullptr;
     const QByteArray m_audio;
     QByteArray m_url;
+    mpv_handle *m_early = nullptr; // loading since before the window could draw it
     mpv_handle *m_current = nullptr;
     mpv_handle *m_candidate = nullptr;
     std::vector<mpv_handle *> m_dropped;
@@ -386,11 +411,12 @@ private:
 
 int underlay(const char *video, const char *audio)
 {
-    QQmlApplicationEngine engine;
-    engine.loadData(BareWindow);
-    Underlay underlay(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)), audio);
+    Underlay underlay(audio);
     if (video)
         underlay.play(video);
+    QQmlApplicationEngine engine;
+    engine.loadData(BareWindow);
+    underlay.show(qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)));
     return QGuiApplication::exec(); // killed from outside
 }
 
