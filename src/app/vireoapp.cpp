@@ -8,6 +8,9 @@
 #include <QQmlComponent>
 #include <QQuickItem>
 #include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -56,6 +59,11 @@ VireoApp::VireoApp(const PlayerModel::Timing &timing)
 
 void VireoApp::prepare()
 {
+#ifdef __GLIBC__
+    // Before any thread: each of the many threads of each player's core would otherwise get an arena
+    // of its own, and keep in it what its video freed.
+    mallopt(M_ARENA_MAX, 2);
+#endif
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     // Hinted glyphs, as the desktop's other applications draw them: crisp at desktop sizes, and
