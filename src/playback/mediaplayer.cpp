@@ -12,9 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <mpv/client.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -419,11 +416,6 @@ void MediaPlayer::destroyCore()
         teardown().start([mpv] {
             mpv_terminate_destroy(mpv);
             --live;
-#ifdef __GLIBC__
-            // What the core's threads freed goes back to the system, not to the allocator's keeping:
-            // otherwise each video switched to left a window holding more.
-            malloc_trim(0);
-#endif
         });
     }
     if (m_retiring)
