@@ -22,9 +22,9 @@ public:
     explicit VireoApp(const PlayerModel::Timing &timing = {});
     ~VireoApp() override;
 
-    // Before the application object exists and starts threads: the embed view's WebEngine shares the
-    // windows' OpenGL context, and so can start itself when the first embed view is made rather than
-    // with Vireo.
+    // Before the application object exists and starts threads: the allocator's arenas, and the
+    // graphics set-up (the embed view's WebEngine shares the windows' OpenGL context, and so can
+    // start itself when the first embed view is made rather than with Vireo).
     static void prepare();
 
     [[nodiscard]] int windowCount() const { return int(m_windows.size()); }
