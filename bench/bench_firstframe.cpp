@@ -8,7 +8,7 @@
 // Beside each, as its floor, `bench_window underlay`: a bare Qt Quick window showing mpv's pictures,
 // started with the clip's address, or where each link entered is a new mpv core that loads paused
 // beside the one on screen.
-// Prints one line per figure. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
+// Prints one line per figure; `bench_firstframe start` times the starts alone. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
 // side when mpv is missing. Runs a stand-in instance on 127.0.0.1; VIREO is the executable.
 #include "median.h"
 #include "standins.h"
@@ -331,6 +331,9 @@ int main(int argc, char *argv[])
             .arg(runs).arg(figure(vireo), figure(mpv), ratio(vireo, mpv), figure(mpvX11), ratio(vireo, mpvX11)));
     say(u"  floor: a bare Qt Quick window showing mpv's pictures, the clip's address on its command line, %1, ratio %2"_s
             .arg(figure(floor), ratio(floor, mpv)));
+
+    if (app.arguments().contains(u"start"_s)) // the starts alone, as when comparing two builds
+        return 0;
 
     constexpr int Links = 4;
     QMap<Player, QList<double>> first, later;
