@@ -8,8 +8,9 @@
 // Beside each, as its floor, `bench_window underlay`: a bare Qt Quick window showing mpv's pictures,
 // started with the clip's address, or where each link entered is a new mpv core that loads paused
 // beside the one on screen.
-// Prints one line per figure; `bench_firstframe start` times the starts alone. Needs DISPLAY (an Xvfb of its own), ffmpeg and xdotool; skips mpv's
-// side when mpv is missing. Runs a stand-in instance on 127.0.0.1; VIREO is the executable.
+// Prints one line per figure; `bench_firstframe start` times the starts alone. Needs DISPLAY (an Xvfb
+// of its own), ffmpeg and xdotool; skips mpv's side when mpv is missing. Runs a stand-in instance on
+// 127.0.0.1; VIREO is the executable.
 #include "median.h"
 #include "standins.h"
 
