@@ -161,10 +161,11 @@ QQuickWindow *VireoApp::windowOf(const PlayerModel *model) const
 void VireoApp::quit()
 {
     dropWaiting();
-    for (const Window &w : std::vector(m_windows))
-        w.window->close();
+    // The last window to close quits (windowClosed); with none open, nothing else would.
     if (m_windows.empty())
         quitWhenQuiet();
+    for (const Window &w : std::vector(m_windows))
+        w.window->close();
 }
 
 void VireoApp::dropWaiting()
