@@ -255,15 +255,21 @@ void TestWindow::startWithLink()
     // the window beside the video's first frames.
     bool afterLoading = false;
     const QObject watching; // the watch ends with this function
-    connect(find("spinner"), &QQuickItem::visibleChanged, &watching, [&] {
-        afterLoading = afterLoading || (find("spinner")->isVisible() && !m_model->loading());
+    connect(m_window, &QQuickWindow::afterAnimating, &watching, [&] {
+        afterLoading = afterLoading || (shown("spinner") && !m_model->loading());
     });
     TRY_COMPARE(m_model->modeKind(), PlayerModel::Native);
     QVERIFY(!afterLoading);
     const QQuickItem *area = find("playerArea");
     TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
-    // The video has the keyboard, also when it played before the window's content was there.
+    // The video takes the keyboard, also when it played before the window's content was there.
     QVERIFY(QTest::qWaitForWindowActive(m_window));
+    const auto focused = [&] {
+        held.incubateFor(5); // where the content was held back, the rest is made the same way
+        const QQuickItem *surface = find("videoSurface");
+        return surface && surface->hasActiveFocus();
+    };
+    TRY_VERIFY(focused());
     QTest::keyClick(m_window, Qt::Key_Space);
     TRY_COMPARE(m_model->player()->state(), MediaPlayer::State::Paused);
 }

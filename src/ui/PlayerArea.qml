@@ -27,17 +27,29 @@ Rectangle {
         visible: root.model.modeKind === PlayerModel.Native || root.model.candidate !== null
         player: root.model.player
         candidate: root.model.candidate
+        onPictureShown: root.settled = true
     }
 
-    // The controls and keys, made in slices as the window's first stream loads and kept for every
-    // video: a window opens sooner without them, and the picture, drawn by the view, never waits for
-    // them.
+    // What lies over the picture waits in a window opened with its video loading or playing, until
+    // that video's first picture shows or it fails, or for a moment at most: made meanwhile, on a
+    // machine of few cores, it holds up the first picture itself.
+    property bool settled: false
+    Component.onCompleted: settled = !root.model.loading && root.model.modeKind !== PlayerModel.Native
+    Timer {
+        interval: 400
+        running: !root.settled
+        onTriggered: root.settled = true
+    }
+
+    // The controls and keys, made in slices as the window's first stream loads (once settled) and
+    // kept for every video: a window opens sooner without them.
     Loader {
         anchors.fill: parent
         asynchronous: true
-        active: root.model.loading || root.model.modeKind === PlayerModel.Native
+        active: root.settled && (root.model.loading || root.model.modeKind === PlayerModel.Native)
         onLoaded: active = true
         sourceComponent: VideoSurface {
+            objectName: "videoSurface"
             visible: root.model.modeKind === PlayerModel.Native
             model: root.model
             fullScreen: root.fullScreen
@@ -81,96 +93,106 @@ Rectangle {
     }
     Connections {
         target: root.model
-        function onLoadingChanged() { root.spinnerDue = false }
-    }
-
-    Rectangle {
-        objectName: "progressOverlay"
-        anchors.centerIn: parent
-        visible: root.model.loading
-        width: progress.implicitWidth + 24
-        height: progress.implicitHeight + 24
-        radius: 10
-        color: Qt.rgba(0, 0, 0, 0.5)
-
-        ColumnLayout {
-            id: progress
-            anchors.centerIn: parent
-            spacing: 8
-
-            // Dots that light up in turn, drawn with what the window draws anyway: a style's indicator,
-            // or anything turned, holds the render thread up to 90 ms the first time it shows while
-            // software GL compiles what it needs.
-            Item {
-                id: spinner
-                objectName: "spinner"
-                property real lit: 0
-                Layout.alignment: Qt.AlignHCenter
-                Layout.preferredWidth: 48
-                Layout.preferredHeight: 48
-                visible: root.model.loading && root.spinnerDue
-
-                Repeater {
-                    model: 8
-                    Rectangle {
-                        required property int index
-                        x: 20 + 18 * Math.cos(index * Math.PI / 4)
-                        y: 20 + 18 * Math.sin(index * Math.PI / 4)
-                        width: 8
-                        height: 8
-                        radius: 4
-                        color: "white"
-                        opacity: 1 - 0.8 * ((spinner.lit - index + 8) % 8) / 8
-                    }
-                }
-                NumberAnimation on lit {
-                    from: 0
-                    to: 8
-                    duration: 1000
-                    loops: Animation.Infinite
-                    running: spinner.visible
-                }
-            }
-            Label {
-                objectName: "overlayStatus"
-                Layout.alignment: Qt.AlignHCenter
-                text: root.model.status
-                textFormat: Text.PlainText
-                font.pixelSize: 12
-                color: Qt.rgba(1, 1, 1, 0.8)
-            }
+        function onLoadingChanged() {
+            root.spinnerDue = false
+            if (root.model.modeKind !== PlayerModel.Native)
+                root.settled = true
         }
     }
 
-    Label {
-        objectName: "errorText"
-        anchors.centerIn: parent
-        width: parent.width - 24
-        visible: root.model.error !== ""
-        text: root.model.error
-        textFormat: Text.PlainText
-        color: "white"
-        wrapMode: Text.Wrap
-        horizontalAlignment: Text.AlignHCenter
-    }
-    // A list moves on from a video no source plays: said under the failure, never silently.
-    Label {
-        objectName: "skipText"
-        anchors { top: parent.verticalCenter; topMargin: 40; horizontalCenter: parent.horizontalCenter }
-        visible: root.model.error !== "" && root.model.status !== ""
-        text: root.model.status
-        textFormat: Text.PlainText
-        color: Qt.rgba(1, 1, 1, 0.7)
-    }
-
-    // Masks the corners: a border whose inner edge is the area's rounded outline.
-    Rectangle {
+    Loader {
         anchors.fill: parent
-        anchors.margins: -8
-        radius: 16
-        border.width: 8
-        border.color: root.palette.window
-        color: "transparent"
-        visible: !root.fullScreen
+        active: root.settled
+        sourceComponent: Item {
+            Rectangle {
+                objectName: "progressOverlay"
+                anchors.centerIn: parent
+                visible: root.model.loading
+                width: progress.implicitWidth + 24
+                height: progress.implicitHeight + 24
+                radius: 10
+                color: Qt.rgba(0, 0, 0, 0.5)
+
+                ColumnLayout {
+                    id: progress
+                    anchors.centerIn: parent
+                    spacing: 8
+
+                    // Dots that light up in turn, drawn with what the window draws anyway: a
+                    // style's indicator, or anything turned, holds the render thread up to 90 ms the
+                    // first time it shows while software GL compiles what it needs.
+                    Item {
+                        id: spinner
+                        objectName: "spinner"
+                        property real lit: 0
+                        Layout.alignment: Qt.AlignHCenter
+                        Layout.preferredWidth: 48
+                        Layout.preferredHeight: 48
+                        visible: root.model.loading && root.spinnerDue
+
+                        Repeater {
+                            model: 8
+                            Rectangle {
+                                required property int index
+                                x: 20 + 18 * Math.cos(index * Math.PI / 4)
+                                y: 20 + 18 * Math.sin(index * Math.PI / 4)
+                                width: 8
+                                height: 8
+                                radius: 4
+                                color: "white"
+                                opacity: 1 - 0.8 * ((spinner.lit - index + 8) % 8) / 8
+                            }
+                        }
+                        NumberAnimation on lit {
+                            from: 0
+                            to: 8
+                            duration: 1000
+                            loops: Animation.Infinite
+                            running: spinner.visible
+                        }
+                    }
+                    Label {
+                        objectName: "overlayStatus"
+                        Layout.alignment: Qt.AlignHCenter
+                        text: root.model.status
+                        textFormat: Text.PlainText
+                        font.pixelSize: 12
+                        color: Qt.rgba(1, 1, 1, 0.8)
+                    }
+                }
+            }
+
+            Label {
+                objectName: "errorText"
+                anchors.centerIn: parent
+                width: parent.width - 24
+                visible: root.model.error !== ""
+                text: root.model.error
+                textFormat: Text.PlainText
+                color: "white"
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+            }
+            // A list moves on from a video no source plays: said under the failure, never silently.
+            Label {
+                objectName: "skipText"
+                anchors { top: parent.verticalCenter; topMargin: 40; horizontalCenter: parent.horizontalCenter }
+                visible: root.model.error !== "" && root.model.status !== ""
+                text: root.model.status
+                textFormat: Text.PlainText
+                color: Qt.rgba(1, 1, 1, 0.7)
+            }
+
+            // Masks the corners: a border whose inner edge is the area's rounded outline.
+            Rectangle {
+                anchors.fill: parent
+                anchors.margins: -8
+                radius: 16
+                border.width: 8
+                border.color: root.palette.window
+                color: "transparent"
+                visible: !root.fullScreen
+            }
+        }
     }
 }

@@ -51,6 +51,8 @@ public:
                 && std::none_of(m_drawings.begin(), m_drawings.end(), [player](const Drawing &d) { return d.player == player; }))
                 adopt(player);
         }
+        if (m_pictured && !std::exchange(m_told, true))
+            QMetaObject::invokeMethod(view, &VideoView::pictureShown, Qt::QueuedConnection);
         MediaPlayer *player = view->player();
         if (player != m_current) {
             m_current = player;
@@ -100,6 +102,9 @@ public:
             mpv_render_context_render(drawing.context, params);
             if (!skip)
                 m_blank = false;
+            // On screen with this frame; the next synchronisation says so.
+            if (!skip && !std::exchange(m_pictured, true))
+                QMetaObject::invokeMethod(window, qOverload<>(&QQuickWindow::update), Qt::QueuedConnection);
         }
         if (m_blank) {
             m_target->bind();
@@ -197,6 +202,8 @@ private:
     QRect m_place; // in the window's pixels
     int m_windowHeight = 0;
     bool m_shown = false;
+    bool m_pictured = false; // a picture has been drawn
+    bool m_told = false;
     bool m_pending = true;
     bool m_blank = true;
 };

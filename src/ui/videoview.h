@@ -42,6 +42,8 @@ public:
 Q_SIGNALS:
     void playerChanged();
     void candidateChanged();
+    // Its first picture is on screen.
+    void pictureShown();
     void picturesReleased();
 
 protected:
