@@ -218,14 +218,17 @@ void TestWindow::nativePlayback()
 void TestWindow::startWithLink_data()
 {
     QTest::addColumn<bool>("contentLast");
-    QTest::newRow("content made as the video loads") << false;
-    QTest::newRow("video playing before the content is made") << true;
+    QTest::addColumn<bool>("toLink"); // the link field asked for before the player's controls are made
+    QTest::newRow("content made as the video loads") << false << false;
+    QTest::newRow("video playing before the content is made") << true << false;
+    QTest::newRow("link field asked for before the controls are made") << true << true;
 }
 
 void TestWindow::startWithLink()
 {
     // A window opened with a link is made while its video loads, and shows it once it plays.
     QFETCH(bool, contentLast);
+    QFETCH(bool, toLink);
     m_server.answer(u"one"_s, u"/clip.mp4"_s);
     m_app = std::make_unique<VireoApp>(PlayerModel::Timing{4s, 12s, QUrl(test::refused())});
     QSignalSpy opened(m_app.get(), &VireoApp::windowOpened);
@@ -262,16 +265,24 @@ void TestWindow::startWithLink()
     QVERIFY(!afterLoading);
     const QQuickItem *area = find("playerArea");
     TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
-    // The video takes the keyboard, also when it played before the window's content was there.
+    // The video takes the keyboard, also when it played before the window's content was there, but
+    // not from a link being typed meanwhile.
     QVERIFY(QTest::qWaitForWindowActive(m_window));
-    const auto focused = [&] {
+    if (toLink) {
+        QVERIFY(!find("videoSurface"));
+        QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
+    }
+    const auto surfaceMade = [&] {
         held.incubateFor(5); // where the content was held back, the rest is made the same way
-        const QQuickItem *surface = find("videoSurface");
-        return surface && surface->hasActiveFocus();
+        return find("videoSurface") != nullptr;
     };
-    TRY_VERIFY(focused());
+    TRY_VERIFY(surfaceMade());
+    TRY_VERIFY(find(toLink ? "linkField" : "videoSurface")->hasActiveFocus());
     QTest::keyClick(m_window, Qt::Key_Space);
-    TRY_COMPARE(m_model->player()->state(), MediaPlayer::State::Paused);
+    if (toLink)
+        QCOMPARE(m_model->urlText(), u" "_s); // typed over the selected link
+    else
+        TRY_COMPARE(m_model->player()->state(), MediaPlayer::State::Paused);
 }
 
 void TestWindow::closeMidRequest_data()

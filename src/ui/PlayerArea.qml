@@ -12,6 +12,7 @@ Rectangle {
     required property PlayerModel model
     required property bool fullScreen
     signal fullScreenSet(bool on)
+    readonly property bool showsPlayer: model.modeKind === PlayerModel.Native
 
     objectName: "playerArea"
     // The video's picture is under the scene.
@@ -24,7 +25,7 @@ Rectangle {
         id: videoView
         objectName: "videoView"
         anchors.fill: parent
-        visible: root.model.modeKind === PlayerModel.Native || root.model.candidate !== null
+        visible: root.showsPlayer || root.model.candidate !== null
         player: root.model.player
         candidate: root.model.candidate
         onPictureShown: root.settled = true
@@ -34,7 +35,10 @@ Rectangle {
     // that video's first picture shows or it fails, or for a moment at most: made meanwhile, on a
     // machine of few cores, it holds up the first picture itself.
     property bool settled: false
-    Component.onCompleted: settled = !root.model.loading && root.model.modeKind !== PlayerModel.Native
+    Component.onCompleted: {
+        settled = !root.model.loading && !root.showsPlayer
+        takeKeys()
+    }
     Timer {
         interval: 400
         running: !root.settled
@@ -44,22 +48,33 @@ Rectangle {
     // The controls and keys, made in slices as the window's first stream loads (once settled) and
     // kept for every video: a window opens sooner without them.
     Loader {
+        id: surface
         anchors.fill: parent
         asynchronous: true
-        active: root.settled && (root.model.loading || root.model.modeKind === PlayerModel.Native)
-        onLoaded: active = true
+        active: root.settled && (root.model.loading || root.showsPlayer)
+        // Made asynchronously, it comes without the focus it asks for. It takes the keyboard only if
+        // nothing took it since its video was accepted: not from a link being typed meanwhile.
+        onLoaded: {
+            active = true
+            if (activeFocus)
+                item.forceActiveFocus()
+        }
         sourceComponent: VideoSurface {
             objectName: "videoSurface"
-            visible: root.model.modeKind === PlayerModel.Native
+            focus: true
+            visible: root.showsPlayer
             model: root.model
             fullScreen: root.fullScreen
-            // An accepted video takes the keyboard, so its keys work at once; also one that was
-            // accepted before its surface was made.
-            onVisibleChanged: if (visible) forceActiveFocus()
-            Component.onCompleted: if (visible) forceActiveFocus()
             onFullScreenToggled: root.fullScreenSet(!root.fullScreen)
             onFullScreenLeft: root.fullScreenSet(false)
         }
+    }
+    // A video accepted where none played takes the keyboard, so its keys work at once, also before
+    // its surface is made.
+    onShowsPlayerChanged: takeKeys()
+    function takeKeys() {
+        if (root.showsPlayer)
+            surface.forceActiveFocus()
     }
 
     // The embed's module (WebEngine's) loads when first needed, not before the window shows.
@@ -95,7 +110,7 @@ Rectangle {
         target: root.model
         function onLoadingChanged() {
             root.spinnerDue = false
-            if (root.model.modeKind !== PlayerModel.Native)
+            if (!root.showsPlayer)
                 root.settled = true
         }
     }
