@@ -12,6 +12,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <QCoroFuture>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
@@ -38,11 +40,12 @@ QString path()
     return cache.isEmpty() ? QString() : QFileInfo(cache).path() + u"/health.json"_s;
 }
 
-// A file larger than any real one is cut short, and so reads as no records.
+// A file larger than any real one is cut short, and so reads as no records. At most what the file
+// holds is asked of the allocator (see History).
 QByteArray read(const QString &file)
 {
     QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.read(1024 * 1024) : QByteArray();
+    return f.open(QIODevice::ReadOnly) ? f.read(std::min<qint64>(1024 * 1024, f.size() + 1)) : QByteArray();
 }
 
 void write(const QString &file, const QByteArray &contents)

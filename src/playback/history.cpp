@@ -12,6 +12,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace vireo {
@@ -41,7 +43,9 @@ History::History()
     QFile file(path());
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return;
-    const QJsonObject root = QJsonDocument::fromJson(file.read(8 << 20)).object();
+    // At most what the file holds: a read sized by its bound alone would ask the allocator for all of
+    // it, and freeing that much makes it keep every later block of up to that size for good.
+    const QJsonObject root = QJsonDocument::fromJson(file.read(std::min<qint64>(8 << 20, file.size() + 1))).object();
     for (const QJsonValue &entry : root.value(u"positions"_s).toArray()) {
         const QJsonArray pair = entry.toArray();
         if (pair.at(0).isString() && pair.at(1).isDouble())
