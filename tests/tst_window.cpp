@@ -273,8 +273,8 @@ void TestWindow::startWithLink()
         QTest::keyClick(m_window, Qt::Key_L, Qt::ControlModifier);
     }
     const auto surfaceMade = [&] {
-        held.incubateFor(5); // where the content was held back, the rest is made the same way
-        return find("videoSurface") != nullptr;
+        held.incubateFor(5); // where the content was held back, the rest is made the same way, to the end
+        return find("videoSurface") && held.incubatingObjectCount() == 0;
     };
     TRY_VERIFY(surfaceMade());
     TRY_VERIFY(find(toLink ? "linkField" : "videoSurface")->hasActiveFocus());
