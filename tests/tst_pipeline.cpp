@@ -631,13 +631,14 @@ void TestPipeline::startPosition()
 void TestPipeline::quality_data()
 {
     QTest::addColumn<int>("maxHeight");
-    QTest::addColumn<QString>("streams"); // "good"; "broken": the pictures answer 404; "local": answered only with local=true
+    QTest::addColumn<QString>("streams"); // "good"; "broken": the pictures answer 404, "mute": the sound; "local": answered only with local=true
     QTest::addColumn<QString>("plays");
     QTest::newRow("standard: the single file") << 0 << u"good"_s << u"360p from one"_s;
     QTest::newRow("up to 720p: no byte of 1080p") << 720 << u"good"_s << u"720p from one"_s;
     QTest::newRow("best available") << 4320 << u"good"_s << u"1080p from one"_s;
     QTest::newRow("broken pictures: the same answer's single file") << 1080 << u"broken"_s << u"360p from one"_s;
     QTest::newRow("local attempt: its own streams") << 720 << u"local"_s << u"720p from one"_s;
+    QTest::newRow("no sound: the same answer's single file") << 1080 << u"mute"_s << u"360p from one"_s;
 }
 
 void TestPipeline::quality()
@@ -646,14 +647,18 @@ void TestPipeline::quality()
     QFETCH(QString, streams);
     QFETCH(QString, plays);
     m_server.answerAdaptive(u"one"_s, streams == u"local"_s, streams == u"broken"_s);
+    if (streams == u"mute"_s)
+        m_server.route(u"/dash/manifest-stream3.mp4"_s, {404, {}});
     QVERIFY(m_home->instances(m_server, {u"one"_s}));
     Settings::instance().setMaxHeight(maxHeight);
     const auto m = model(test::Patience);
     m->play();
     TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
     QCOMPARE(m->nowPlaying()->quality() + u" from "_s + m->status().mid(13), plays);
-    QCOMPARE(m_server.requests(u"/dash/manifest-stream2.mp4"_s) > 0, plays.startsWith(u"1080p"_s)); // what it plays, and only that
+    QCOMPARE(m_server.requests(u"/dash/manifest-stream2.mp4"_s) > 0, plays.startsWith(u"1080p"_s) || streams == u"mute"_s); // what it plays, and only that
     QCOMPARE(m_server.requests(u"/dash/manifest-stream1.mp4"_s) > 0, plays.startsWith(u"720p"_s));
+    if (streams != u"broken"_s) // and its sound from the sound's own stream
+        QCOMPARE(m_server.requests(u"/dash/manifest-stream3.mp4"_s) > 0, maxHeight > 0);
 }
 
 void TestPipeline::hostile_data()

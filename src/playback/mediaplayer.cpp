@@ -24,8 +24,9 @@ std::atomic<int> live = 0;
 
 // What the events say, by the number each observed property was given.
 enum Observed : quint64 { TimePos = 1, Duration, Seekable, Pause, EofReached, PausedForCache, VideoHeight, Speed, VoConfigured };
-// The reply of a seek, told from the others (all 0).
+// The replies that are read, told from the others (all 0).
 constexpr quint64 SeekReply = 1;
+constexpr quint64 SoundReply = 2;
 
 struct Option {
     const char *name;
@@ -92,6 +93,17 @@ QThreadPool &teardown()
     return *pool;
 }
 
+// This mpv has no "-append" suffix through its API, and a plain string splits the list at every
+// ':', as in "https:": the sound's address goes in as a list of one.
+bool appendAudio(mpv_handle *mpv, const QUrl &audio)
+{
+    QByteArray address = audio.toString(QUrl::FullyEncoded).toUtf8();
+    mpv_node item{{.string = address.data()}, MPV_FORMAT_STRING};
+    mpv_node_list list{1, &item, nullptr};
+    mpv_node files{{.list = &list}, MPV_FORMAT_NODE_ARRAY};
+    return mpv_set_option(mpv, "audio-files", MPV_FORMAT_NODE, &files) >= 0;
+}
+
 void onWakeup(void *player)
 {
     QMetaObject::invokeMethod(static_cast<MediaPlayer *>(player), "drain", Qt::QueuedConnection);
@@ -128,6 +140,7 @@ MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
     : m_mpv(mpv_create())
     , m_address(url.toString(QUrl::FullyEncoded).toUtf8())
     , m_hasItem(url.isValid() && !url.isEmpty())
+    , m_needsSound(!audio.isEmpty())
 {
     if (!m_mpv) {
         fail(u"The video player could not be started."_s);
@@ -136,9 +149,8 @@ MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
     ++live;
     for (const auto &[name, value] : Options)
         mpv_set_option_string(m_mpv, name, value);
-    if (!audio.isEmpty())
-        mpv_set_option_string(m_mpv, "audio-files-append", audio.toString(QUrl::FullyEncoded).toUtf8().constData());
-    if (mpv_initialize(m_mpv) < 0) {
+    // Without its sound a candidate is no source at all: failing lets the next one play.
+    if ((!audio.isEmpty() && !appendAudio(m_mpv, audio)) || mpv_initialize(m_mpv) < 0) {
         destroyCore();
         fail(u"The video player could not be started."_s);
         return;
@@ -207,10 +219,21 @@ void MediaPlayer::drain()
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             settled();
-            // The first picture is decoded (and the sound ready): it can play.
+            // The first picture is decoded (and the sound ready): it can play, once a sound stream of
+            // its own is known to have opened, as mpv would play the pictures without it.
             if (m_loaded && m_status == ItemStatus::Unknown) {
-                m_status = ItemStatus::ReadyToPlay;
-                Q_EMIT statusChanged(m_status);
+                if (m_needsSound)
+                    mpv_get_property_async(m_mpv, SoundReply, "current-tracks/audio/id", MPV_FORMAT_INT64);
+                else
+                    ready();
+            }
+            break;
+        case MPV_EVENT_GET_PROPERTY_REPLY:
+            if (event->reply_userdata == SoundReply && m_status == ItemStatus::Unknown) {
+                if (event->error < 0)
+                    fail(u"The stream's sound could not be played."_s);
+                else
+                    ready();
             }
             break;
         case MPV_EVENT_END_FILE: {
@@ -379,6 +402,12 @@ void MediaPlayer::viewContextFreed()
     m_drawn = false;
     if (m_retiring)
         destroyCore();
+}
+
+void MediaPlayer::ready()
+{
+    m_status = ItemStatus::ReadyToPlay;
+    Q_EMIT statusChanged(m_status);
 }
 
 void MediaPlayer::fail(const QString &message)

@@ -133,6 +133,7 @@ private Q_SLOTS:
 private:
     MediaPlayer(const QUrl &url, const QUrl &audio);
     void handleProperty(quint64 id, const void *data);
+    void ready();
     void fail(const QString &message);
     void retire();
     void destroyCore();
@@ -146,6 +147,7 @@ private:
     mpv_handle *m_mpv = nullptr;
     const QByteArray m_address;
     bool m_hasItem = false;
+    bool m_needsSound = false;
     bool m_loadBegun = false;
     bool m_awaitsView = false;
     ItemStatus m_status = ItemStatus::Unknown;
