@@ -100,7 +100,10 @@ void TestEngine::pitchAtSpeed()
     QVERIFY(player);
     player->setRate(1.5);
     TRY_VERIFY(player->position() > 1500);
-    const double hz = frequency(record(1000));
+    // A fresh sound server may take a moment more to pass the first sound on: silence is heard again.
+    double hz = 0;
+    for (int attempt = 0; attempt < 5 && hz == 0; ++attempt)
+        hz = frequency(record(1000));
     QVERIFY2(std::abs(hz - 440) < 15, qPrintable(u"%1 Hz"_s.arg(hz)));
 }
 
