@@ -283,8 +283,12 @@ public:
                                           {"load-auto-profiles", "no"}, {"osd-level", "0"}, {"osd-font-provider", "none"},
                                           {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"}})
             mpv_set_option_string(m_candidate, name, value);
-        if (!m_audio.isEmpty())
-            mpv_set_option_string(m_candidate, "audio-files-append", m_audio.constData());
+        if (!m_audio.isEmpty()) { // a list of one: as a string, the list would split at "http:"
+            mpv_node item{{.string = const_cast<char *>(m_audio.constData())}, MPV_FORMAT_STRING};
+            mpv_node_list list{1, &item, nullptr};
+            mpv_node files{{.list = &list}, MPV_FORMAT_NODE_ARRAY};
+            mpv_set_option(m_candidate, "audio-files", MPV_FORMAT_NODE, &files);
+        }
         mpv_initialize(m_candidate);
         mpv_set_wakeup_callback(m_candidate, [](void *self) {
             QMetaObject::invokeMethod(static_cast<Underlay *>(self), &Underlay::drain, Qt::QueuedConnection);
