@@ -281,7 +281,8 @@ public:
         for (const auto &[name, value] : {std::pair{"config", "no"}, {"ytdl", "no"}, {"hwdec", "no"},
                                           {"osc", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"},
                                           {"load-auto-profiles", "no"}, {"osd-level", "0"}, {"osd-font-provider", "none"},
-                                          {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"}})
+                                          {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"},
+                                          {"pulse-buffer", "native"}})
             mpv_set_option_string(m_candidate, name, value);
         if (!m_audio.isEmpty()) { // a list of one: as a string, the list would split at "http:"
             mpv_node item{{.string = const_cast<char *>(m_audio.constData())}, MPV_FORMAT_STRING};
