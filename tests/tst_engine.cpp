@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: MIT
 // The player door against the real engine, as heard on the private sound server: the pitch at
 // another speed, a sound server that goes away and comes back, a stream behind a certificate
-// nobody trusts, and nothing of mpv's own running beside the player.
+// nobody trusts, a seek that keeps its place while it settles, and nothing of mpv's own running
+// beside the player.
 #include "playback/mediaplayer.h"
 #include "playback/readiness.h"
 #include "standins.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QCoroTask>
 
 using namespace Qt::StringLiterals;
@@ -75,6 +78,7 @@ private Q_SLOTS:
     void pitchAtSpeed();
     void soundServerRestart();
     void untrustedCertificate();
+    void seekHoldsItsPlace();
     void noScripts();
     void cleanupTestCase();
 
@@ -105,6 +109,26 @@ void TestEngine::pitchAtSpeed()
     for (int attempt = 0; attempt < 5 && hz == 0; ++attempt)
         hz = frequency(record(1000));
     QVERIFY2(std::abs(hz - 440) < 15, qPrintable(u"%1 Hz"_s.arg(hz)));
+}
+
+void TestEngine::seekHoldsItsPlace()
+{
+    // What the core said before a seek took effect never takes the seek back: until the picture
+    // there is found, readers see the place asked for.
+    const auto player = playing(u"/long.mp4"_s);
+    QVERIFY(player);
+    TRY_VERIFY(player->position() > 500);
+    for (const qint64 to : {20000, 2000, 18000, 4000, 16000, 6000, 14000, 8000}) {
+        QThread::msleep(100); // a busy moment, while the core goes on telling where it is
+        player->seek(to);
+        QElapsedTimer clock;
+        clock.start();
+        while (player->seeking() && clock.elapsed() < test::Patience.count()) {
+            QVERIFY2(player->position() == to, qPrintable(u"at %1 ms while seeking to %2 ms"_s.arg(player->position()).arg(to)));
+            QTest::qWait(1);
+        }
+        QVERIFY(!player->seeking());
+    }
 }
 
 void TestEngine::soundServerRestart()

@@ -262,7 +262,9 @@ void MediaPlayer::handleProperty(quint64 id, const void *data)
     const qint64 ms = qint64(std::llround(std::max(0.0, number) * 1000));
     switch (Observed(id)) {
     case TimePos:
-        if (data && assign(m_position, ms))
+        // Until a seek settles, what the core says may still be from before it, and would take the
+        // place it was asked for back.
+        if (data && !m_seeking && assign(m_position, ms))
             Q_EMIT positionChanged();
         break;
     case Duration:
