@@ -5,6 +5,7 @@
 // until the new quality's player has its picture.
 #include "playback/playermodel.h"
 #include "playback/settings.h"
+#include "barecore.h"
 #include "median.h"
 #include "standins.h"
 
@@ -13,7 +14,6 @@
 #include <QTextStream>
 #include <QTimer>
 #include <algorithm>
-#include <mpv/client.h>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -46,31 +46,12 @@ double firstPicture(int maxHeight)
     return ms;
 }
 
-// The floor: a bare mpv core to its first decoded picture, paused, on the same streams.
+// The floor: a bare mpv core to its first decoded picture on the same streams.
 double bare(const QUrl &video, const QUrl &audio = {})
 {
     QElapsedTimer clock;
     clock.start();
-    mpv_handle *mpv = mpv_create();
-    for (const auto &[name, value] : {std::pair("vo", "null"), {"ao", "pulse"}, {"pause", "yes"}, {"config", "no"},
-                                      {"ytdl", "no"}, {"load-scripts", "no"}})
-        mpv_set_option_string(mpv, name, value);
-    QByteArray sound = audio.toEncoded();
-    mpv_node item{{.string = sound.data()}, MPV_FORMAT_STRING};
-    mpv_node_list list{1, &item, nullptr};
-    mpv_node files{{.list = &list}, MPV_FORMAT_NODE_ARRAY};
-    if (!audio.isEmpty())
-        mpv_set_option(mpv, "audio-files", MPV_FORMAT_NODE, &files);
-    mpv_initialize(mpv);
-    const QByteArray url = video.toEncoded();
-    const char *command[] = {"loadfile", url.constData(), nullptr};
-    mpv_command(mpv, command);
-    // The stand-in server answers on this thread.
-    while (clock.elapsed() < 20000 && mpv_wait_event(mpv, 0)->event_id != MPV_EVENT_PLAYBACK_RESTART)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    const double ms = clock.nsecsElapsed() / 1e6;
-    mpv_terminate_destroy(mpv);
-    return ms;
+    return bareFirstPicture(clock, video, true, audio);
 }
 
 } // namespace

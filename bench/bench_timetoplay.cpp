@@ -4,6 +4,7 @@
 // HTML-answering instance in front of the working one costs; and a population of instances that
 // hang, on a first start and on the next one, which knows what the first saw.
 #include "playback/playermodel.h"
+#include "barecore.h"
 #include "median.h"
 #include "standins.h"
 
@@ -16,7 +17,6 @@
 #include <QTextStream>
 #include <algorithm>
 #include <clocale>
-#include <mpv/client.h>
 
 using namespace Qt::StringLiterals;
 using namespace vireo;
@@ -55,20 +55,7 @@ double bare(QNetworkAccessManager &nam, const QUrl &api, const QUrl &stream, boo
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     finished.wait(10000);
     reply->readAll();
-    mpv_handle *mpv = mpv_create();
-    for (const auto &[name, value] : {std::pair("vo", "null"), {"ao", withAudio ? "pulse" : "null"}, {"pause", "yes"},
-                                      {"config", "no"}, {"ytdl", "no"}, {"load-scripts", "no"}, {"tls-verify", "yes"}})
-        mpv_set_option_string(mpv, name, value);
-    mpv_initialize(mpv);
-    const QByteArray url = stream.toEncoded();
-    const char *command[] = {"loadfile", url.constData(), nullptr};
-    mpv_command(mpv, command);
-    // The stand-in server answers on this thread.
-    while (clock.elapsed() < 20000 && mpv_wait_event(mpv, 0)->event_id != MPV_EVENT_PLAYBACK_RESTART)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    const double ms = clock.nsecsElapsed() / 1e6;
-    mpv_terminate_destroy(mpv);
-    return ms;
+    return bareFirstPicture(clock, stream, withAudio);
 }
 
 } // namespace
