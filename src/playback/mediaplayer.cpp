@@ -147,8 +147,11 @@ MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
         return;
     }
     ++live;
-    for (const auto &[name, value] : Options)
-        mpv_set_option_string(m_mpv, name, value);
+    // A name this mpv does not know is refused quietly, and what it stood for silently left undone.
+    for (const auto &[name, value] : Options) {
+        if (mpv_set_option_string(m_mpv, name, value) < 0)
+            qCWarning(lcPlayer) << "the engine refused" << name << value;
+    }
     // Without its sound a candidate is no source at all: failing lets the next one play.
     if ((!audio.isEmpty() && !appendAudio(m_mpv, audio)) || mpv_initialize(m_mpv) < 0) {
         destroyCore();
