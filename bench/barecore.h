@@ -6,6 +6,15 @@
 #include <QUrl>
 #include <mpv/client.h>
 
+// A sound stream of its own for the file `mpv` loads. As a string the list would split at "http:".
+inline void addSoundStream(mpv_handle *mpv, QByteArray address)
+{
+    mpv_node item{{.string = address.data()}, MPV_FORMAT_STRING};
+    mpv_node_list list{1, &item, nullptr};
+    mpv_node files{{.list = &list}, MPV_FORMAT_NODE_ARRAY};
+    mpv_set_option(mpv, "audio-files", MPV_FORMAT_NODE, &files);
+}
+
 // A bare mpv core, paused and without output, loaded with `video` (and `audio` as a sound stream of
 // its own if given), with or without sound: `clock`'s milliseconds at its first decoded picture. The
 // stand-in server answers on this thread meanwhile.
@@ -15,12 +24,8 @@ inline double bareFirstPicture(const QElapsedTimer &clock, const QUrl &video, bo
     for (const auto &[name, value] : {std::pair("vo", "null"), {"ao", withSound ? "pulse" : "null"}, {"pause", "yes"},
                                       {"config", "no"}, {"ytdl", "no"}, {"load-scripts", "no"}, {"tls-verify", "yes"}})
         mpv_set_option_string(mpv, name, value);
-    QByteArray sound = audio.toEncoded();
-    mpv_node item{{.string = sound.data()}, MPV_FORMAT_STRING};
-    mpv_node_list list{1, &item, nullptr};
-    mpv_node files{{.list = &list}, MPV_FORMAT_NODE_ARRAY};
     if (!audio.isEmpty())
-        mpv_set_option(mpv, "audio-files", MPV_FORMAT_NODE, &files);
+        addSoundStream(mpv, audio.toEncoded());
     mpv_initialize(mpv);
     const QByteArray url = video.toEncoded();
     const char *command[] = {"loadfile", url.constData(), nullptr};

@@ -17,6 +17,7 @@
 //       field, until killed, as bench/run and bench_firstframe measure it from outside.
 // VIREO_BENCH_TRACE=1 prints every stall over 20 ms as it happens, and the status texts.
 #include "playback/playermodel.h"
+#include "barecore.h"
 #include "standins.h"
 #include "startup.h"
 #include "vireoapp.h"
@@ -284,12 +285,8 @@ public:
                                           {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"},
                                           {"pulse-buffer", "native"}})
             mpv_set_option_string(m_candidate, name, value);
-        if (!m_audio.isEmpty()) { // a list of one: as a string, the list would split at "http:"
-            mpv_node item{{.string = const_cast<char *>(m_audio.constData())}, MPV_FORMAT_STRING};
-            mpv_node_list list{1, &item, nullptr};
-            mpv_node files{{.list = &list}, MPV_FORMAT_NODE_ARRAY};
-            mpv_set_option(m_candidate, "audio-files", MPV_FORMAT_NODE, &files);
-        }
+        if (!m_audio.isEmpty())
+            addSoundStream(m_candidate, m_audio);
         mpv_initialize(m_candidate);
         mpv_set_wakeup_callback(m_candidate, [](void *self) {
             QMetaObject::invokeMethod(static_cast<Underlay *>(self), &Underlay::drain, Qt::QueuedConnection);
