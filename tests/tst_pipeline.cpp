@@ -639,6 +639,7 @@ void TestPipeline::quality_data()
     QTest::newRow("broken pictures: the same answer's single file") << 1080 << u"broken"_s << u"360p from one"_s;
     QTest::newRow("local attempt: its own streams") << 720 << u"local"_s << u"720p from one"_s;
     QTest::newRow("no sound: the same answer's single file") << 1080 << u"mute"_s << u"360p from one"_s;
+    QTest::newRow("slow network: a height down") << 1080 << u"slow"_s << u"720p (slow network) from one"_s;
 }
 
 void TestPipeline::quality()
@@ -649,13 +650,16 @@ void TestPipeline::quality()
     m_server.answerAdaptive(u"one"_s, streams == u"local"_s, streams == u"broken"_s);
     if (streams == u"mute"_s)
         m_server.route(u"/dash/manifest-stream3.mp4"_s, {404, {}});
+    if (streams == u"slow"_s)
+        m_server.route(u"/dash/manifest-stream2.mp4"_s, {200, m_server.body(u"/dash/manifest-stream2.mp4"_s), "video/mp4", TestServer::Behaviour::Slow});
     QVERIFY(m_home->instances(m_server, {u"one"_s}));
     Settings::instance().setMaxHeight(maxHeight);
     const auto m = model(test::Patience);
     m->play();
     TRY_VERIFY2(!m->loading(), m_statuses.join(u", "_s));
-    QCOMPARE(m->nowPlaying()->quality() + u" from "_s + m->status().mid(13), plays);
-    QCOMPARE(m_server.requests(u"/dash/manifest-stream2.mp4"_s) > 0, plays.startsWith(u"1080p"_s) || streams == u"mute"_s); // what it plays, and only that
+    // A slow network is found out as the video plays.
+    TRY_COMPARE(m->nowPlaying()->quality() + u" from "_s + m->status().mid(13), plays);
+    QCOMPARE(m_server.requests(u"/dash/manifest-stream2.mp4"_s) > 0, plays.startsWith(u"1080p"_s) || streams == u"mute"_s || streams == u"slow"_s); // what it plays, and only that
     QCOMPARE(m_server.requests(u"/dash/manifest-stream1.mp4"_s) > 0, plays.startsWith(u"720p"_s));
     if (streams != u"broken"_s) // and its sound from the sound's own stream
         QCOMPARE(m_server.requests(u"/dash/manifest-stream3.mp4"_s) > 0, maxHeight > 0);

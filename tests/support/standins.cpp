@@ -161,11 +161,15 @@ void TestServer::respond(QTcpSocket *socket, const Route &route)
         socket->disconnectFromHost();
         return;
     }
+    // A drip: a byte a second. Slow: 100 kB a second, about half what the tallest stream plays.
+    const bool slow = route.behaviour == Behaviour::Slow;
     auto *drip = new QTimer(socket);
-    QObject::connect(drip, &QTimer::timeout, socket, [socket, body = route.body.mid(from, to - from + 1), sent = qsizetype(0)]() mutable {
-        socket->write(body.mid(sent++, 1));
+    QObject::connect(drip, &QTimer::timeout, socket, [socket, step = slow ? 10'000 : 1, body = route.body.mid(from, to - from + 1), sent = qsizetype(0)]() mutable {
+        socket->write(body.mid(sent, step));
+        if ((sent += step) >= body.size())
+            socket->disconnectFromHost();
     });
-    drip->start(1000);
+    drip->start(slow ? 100 : 1000);
 }
 
 QString refused()

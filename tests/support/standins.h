@@ -32,7 +32,7 @@ class TestServer
 {
 public:
     // Drip: one byte a second. Held: nothing until release(). Chunked: chunked, with no length.
-    enum class Behaviour { Answer, Drip, Held, Chunked };
+    enum class Behaviour { Answer, Drip, Slow, Held, Chunked };
     struct Route {
         int status = 200;
         QByteArray body;
