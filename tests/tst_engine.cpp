@@ -148,7 +148,9 @@ void TestEngine::soundServerRestart()
 
     QVERIFY(run(u"pulseaudio"_s, {u"-n"_s, u"--daemonize=yes"_s, u"--exit-idle-time=-1"_s, u"-L"_s,
                                   u"module-native-protocol-unix socket=%1 auth-anonymous=1"_s.arg(socket), u"-L"_s,
-                                  u"module-null-sink"_s, u"-L"_s, u"module-always-sink"_s}));
+                                  u"module-null-sink"_s, u"-L"_s, u"module-null-source"_s, u"-L"_s,
+                                  u"module-loopback source=source.null sink=null latency_msec=20"_s, u"-L"_s,
+                                  u"module-always-sink"_s}));
     TRY_VERIFY(soundServerUp());
     const auto next = playing(u"/clip.mp4"_s);
     QVERIFY(next);

@@ -194,7 +194,8 @@ int soundStreams()
 {
     QProcess pactl;
     pactl.start(u"pactl"_s, {u"list"_s, u"short"_s, u"sink-inputs"_s});
-    return pactl.waitForFinished() && pactl.exitCode() == 0 ? int(pactl.readAll().count('\n')) : -1;
+    // Players' streams only, not the sound server's own loop of silence.
+    return pactl.waitForFinished() && pactl.exitCode() == 0 ? int(pactl.readAll().count("protocol-native.c")) : -1;
 }
 
 Home::Home()
