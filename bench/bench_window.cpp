@@ -283,7 +283,7 @@ public:
                                           {"osc", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"},
                                           {"load-auto-profiles", "no"}, {"osd-level", "0"}, {"osd-font-provider", "none"},
                                           {"pause", "yes"}, {"keep-open", "yes"}, {"video-timing-offset", "0"},
-                                          {"pulse-buffer", "native"}})
+                                          {"pulse-buffer", "50"}, {"audio-buffer", "0.05"}})
             mpv_set_option_string(m_candidate, name, value);
         if (!m_audio.isEmpty())
             addSoundStream(m_candidate, m_audio);

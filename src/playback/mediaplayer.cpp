@@ -74,8 +74,10 @@ constexpr Option Options[] = {
     {"audio-client-name", "Vireo"},
     // PipeWire desktops serve PulseAudio clients too; asking PipeWire first fails slowly elsewhere.
     {"ao", "pulse,pipewire,alsa"},
-    // The server's own buffer size: mpv's default makes some servers hold back the first second.
-    {"pulse-buffer", "native"},
+    // Little sound queued ahead, so that a change of speed, volume or mute is heard within 0.2 s: the
+    // server's own size is 2 s on PulseAudio, and mpv's 0.1 s plus 0.2 s of its own is heard late too.
+    {"pulse-buffer", "50"},
+    {"audio-buffer", "0.05"},
     // A picture is handed to its view when it is due rather than ahead of time, or drawing it waits
     // for that time, and with it every other item of the window.
     {"video-timing-offset", "0"},
