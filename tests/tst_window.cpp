@@ -337,7 +337,8 @@ void TestWindow::chaptersAndSegments()
     show(u"youtu.be/"_s + test::Id);
     m_model->play();
     TRY_VERIFY(shown("skipNote"));
-    QVERIFY(text("skipNote") == u"Skipped sponsor — Undo"_s && m_model->player()->position() >= 8000);
+    QVERIFY2(text("skipNote") == u"Skipped sponsor — Undo"_s && m_model->player()->position() >= 8000,
+             qPrintable(u"\"%1\" at %2 ms"_s.arg(text("skipNote")).arg(m_model->player()->position())));
     QCOMPARE(text("chapterTitle"), u"Colour bars"_s);
     QTest::keyClick(m_window, Qt::Key_Right, Qt::ControlModifier);
     TRY_COMPARE(text("chapterTitle"), u"The tone"_s);

@@ -219,11 +219,17 @@ void MediaPlayer::drain()
         }
         case MPV_EVENT_FILE_LOADED: m_loaded = true; break;
         case MPV_EVENT_COMMAND_REPLY:
-            if (event->reply_userdata == SeekReply && event->error < 0)
-                settled();
+            if (event->reply_userdata == SeekReply) {
+                m_seeksUnanswered = std::max(0, m_seeksUnanswered - 1);
+                if (event->error < 0 && m_seeksUnanswered == 0)
+                    settled();
+            }
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
-            settled();
+            // The core lands only after it has taken a seek: a landing read while a later seek is
+            // still untaken is an earlier one's, and where it is is not where the later one asked.
+            if (m_seeksUnanswered == 0)
+                settled();
             // The first picture is decoded (and the sound ready): it can play, once a sound stream of
             // its own is known to have opened, as mpv would play the pictures without it.
             if (m_loaded && m_status == ItemStatus::Unknown) {
@@ -355,6 +361,7 @@ void MediaPlayer::moveTo(qint64 ms, const char *how)
     const QByteArray seconds = QByteArray::number(double(ms) / 1000, 'f', 3);
     const char *command[] = {"seek", seconds.constData(), how, nullptr};
     mpv_command_async(m_mpv, SeekReply, command);
+    ++m_seeksUnanswered;
     m_seeking = true;
 }
 

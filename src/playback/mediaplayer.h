@@ -157,6 +157,7 @@ private:
     bool m_ended = false;
     bool m_waiting = false;
     bool m_seeking = false;
+    int m_seeksUnanswered = 0; // seek commands the core has not yet taken
     bool m_voConfigured = false;
     qint64 m_position = 0;
     qint64 m_duration = 0;
