@@ -349,6 +349,7 @@ void MediaPlayer::seek(qint64 ms)
         return;
     ms = std::max<qint64>(0, m_duration > 0 ? std::min(ms, m_duration) : ms);
     moveTo(ms, "absolute");
+    m_seeking = true;
     // Readers (MPRIS, the seek bar) see the new place at once, not a frame later; told of the seek
     // first, those that follow playback (segments) know the new place is no playing on.
     m_position = ms;
@@ -362,7 +363,6 @@ void MediaPlayer::moveTo(qint64 ms, const char *how)
     const char *command[] = {"seek", seconds.constData(), how, nullptr};
     mpv_command_async(m_mpv, SeekReply, command);
     ++m_seeksUnanswered;
-    m_seeking = true;
 }
 
 void MediaPlayer::settled()
@@ -407,7 +407,8 @@ void MediaPlayer::viewContextMade()
         return;
     }
     // The new output only refreshes the picture, which leaves sound already handed to the sound
-    // server at odds with it; a seek to where it is starts both afresh.
+    // server at odds with it; a seek to where it is starts both afresh. Every picture it brings is
+    // of where it is, so the view need not hold them back as it does on the way to a seek's place.
     moveTo(m_position, "absolute+exact");
 }
 
