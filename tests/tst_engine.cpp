@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QThread>
 #include <QCoroTask>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using namespace vireo;
@@ -41,18 +42,24 @@ QList<qint16> record(int ms)
     return samples;
 }
 
-// The frequency of a pure tone, from its rising zero crossings; 0 when there is none.
+// The frequency of a pure tone, from the median spacing of its rising zero crossings, so that a
+// moment of silence (a player starved on a busy machine) does not lower it; 0 when there is none.
 double frequency(const QList<qint16> &samples)
 {
-    qsizetype first = -1, last = -1, crossings = 0;
+    QList<qsizetype> spacings;
+    qsizetype last = -1;
     for (qsizetype i = 1; i < samples.size(); ++i) {
         if (samples[i - 1] < 0 && samples[i] >= 0 && std::abs(samples[i] - samples[i - 1]) > 50) {
-            first = first < 0 ? i : first;
+            if (last >= 0)
+                spacings.append(i - last);
             last = i;
-            ++crossings;
         }
     }
-    return crossings < 2 ? 0 : (crossings - 1) * double(SampleRate) / double(last - first);
+    if (spacings.isEmpty())
+        return 0;
+    const auto middle = spacings.begin() + spacings.size() / 2;
+    std::nth_element(spacings.begin(), middle, spacings.end());
+    return double(SampleRate) / double(*middle);
 }
 
 // Runs a program quietly; whether it ended well.
