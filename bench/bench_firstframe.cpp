@@ -179,7 +179,7 @@ public:
 
     // A window up for a while, given `links` links one after another: Return (or loadfile) to the clip
     // on screen for each, in ms. Between two, the window is brought back to no picture first.
-    QList<double> running(Player player, int links)
+    QList<double> running(Player player, int links, const QString &vireo = qEnvironmentVariable("VIREO"))
     {
         settle();
         QTemporaryDir socketDir;
@@ -187,7 +187,7 @@ public:
         const bool typed = player != Player::Mpv; // a window with a link field, driven by keys
         QProcess process;
         if (player == Player::Vireo)
-            launch(process, qEnvironmentVariable("VIREO"), {});
+            launch(process, vireo, {});
         else if (player == Player::Underlay)
             launch(process, underlay(), {u"underlay"_s});
         else
@@ -303,6 +303,22 @@ int main(int argc, char *argv[])
     if (!bench.recorder().started()) {
         say(u"first frame: ffmpeg could not record the display"_s);
         return 1;
+    }
+
+    // The first link of a running window alone, as when comparing two builds: VIREO and VIREO_B.
+    if (app.arguments().contains(u"first"_s)) {
+        const QString builds[] = {qEnvironmentVariable("VIREO"), qEnvironmentVariable("VIREO_B")};
+        QList<double> times[3];
+        for (int i = 0; i < runs; ++i) {
+            for (int b = 0; b < 2; ++b) {
+                if (!builds[b].isEmpty())
+                    times[b].append(bench.running(Player::Vireo, 1, builds[b]));
+            }
+            times[2].append(bench.running(Player::Underlay, 1));
+        }
+        say(u"first link of the process, median of %1: VIREO %2, VIREO_B %3, floor %4"_s
+                .arg(runs).arg(figure(times[0]), figure(times[1]), figure(times[2])));
+        return 0;
     }
 
     // One untimed start of each first, as on a desktop where each has run before: the page cache warm,
