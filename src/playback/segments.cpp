@@ -120,7 +120,8 @@ void Segments::moved()
 {
     const qint64 at = m_player->position();
     const qint64 step = at - std::exchange(m_last, at);
-    if (step <= 0 || step > LongestStep || !Settings::instance().skipSegments())
+    // The setting is read from its file: not on every step of a video with nothing to skip.
+    if (step <= 0 || step > LongestStep || m_segments.isEmpty() || !Settings::instance().skipSegments())
         return;
     // Past every skipped segment it is in, overlapping ones too, so that it lands in none of them.
     qint64 to = at;
