@@ -14,6 +14,9 @@ RowLayout {
     required property Chapters chapters
     required property Segments segments
     readonly property bool pressed: seek.pressed
+    // Followed only while shown: hidden, each step of the bar would still cost the window a frame's
+    // sync and a new hover delivery.
+    readonly property real position: visible ? root.player?.position ?? 0 : 0
 
     function clock(ms: real): string {
         const total = Math.max(0, Math.floor(ms / 1000))
@@ -25,7 +28,7 @@ RowLayout {
     spacing: 6
 
     Label {
-        text: root.clock(root.player?.position ?? 0)
+        text: root.clock(root.position)
         color: "white"
     }
     Label {
@@ -53,7 +56,7 @@ RowLayout {
         focusPolicy: Qt.NoFocus
         from: 0
         to: Math.max(1, root.player?.duration ?? 0)
-        value: root.player?.position ?? 0
+        value: root.position
         enabled: root.player?.seekable ?? false
         onMoved: root.player.seek(value)
 
