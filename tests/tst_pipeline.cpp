@@ -64,6 +64,7 @@ private Q_SLOTS:
     void segmentAnswer();
     void remembered_data();
     void remembered();
+    void historyWrittenInOrder();
     void captionChoice_data();
     void captionChoice();
     void init();
@@ -342,6 +343,20 @@ void TestPipeline::remembered()
         History::instance().leave(id(n), left, 60'000);
     QCOMPARE(History::instance().position(id(0)).has_value(), kept);
     QCOMPARE(History::instance().position(id(videos - 1)), kept || videos > 1 ? std::optional(left) : std::nullopt);
+    History::instance().forget();
+}
+
+void TestPipeline::historyWrittenInOrder()
+{
+    // Written by a worker: forgetting must not land after a later visit's write, and take it along.
+    History::instance().visited(u"https://youtu.be/aaaaaaaaaaa"_s, u"First"_s);
+    History::instance().forget();
+    History::instance().visited(u"https://youtu.be/bbbbbbbbbbb"_s, u"Second"_s);
+    const auto written = [] {
+        QFile file(History::path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
+    };
+    TRY_VERIFY2(written().contains("Second") && !written().contains("First"), QString::fromUtf8(written()));
     History::instance().forget();
 }
 

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -22,6 +23,18 @@ namespace {
 constexpr qsizetype MaxPositions = 500;
 constexpr qsizetype MaxLinks = 20;
 constexpr qint64 Margin = 10'000; // ms from either end that is not worth resuming at
+
+// The file is written off the GUI thread, where each write and the disk's flush held up the start of
+// every link, by one worker, so that writes and the removal land in the order they were asked for.
+// Destroyed as the process ends, it finishes what it was given first.
+QThreadPool &writer()
+{
+    struct Writer : QThreadPool {
+        Writer() { setMaxThreadCount(1); }
+    };
+    static Writer pool;
+    return pool;
+}
 
 } // namespace
 
@@ -63,6 +76,11 @@ History::History()
     }
     m_positions = m_positions.mid(std::max<qsizetype>(0, m_positions.size() - MaxPositions));
     m_links = m_links.mid(0, MaxLinks);
+}
+
+void History::sync()
+{
+    writer().waitForDone();
 }
 
 std::optional<qint64> History::position(const QString &id) const
@@ -132,7 +150,7 @@ void History::forget()
 {
     m_positions.clear();
     m_links.clear();
-    QFile::remove(path());
+    writer().start([file = path()] { QFile::remove(file); });
     Q_EMIT linksChanged();
 }
 
@@ -156,13 +174,16 @@ void History::save()
     for (const Link &link : std::as_const(m_links))
         links.append(link.video.isEmpty() ? QJsonObject{{u"link"_s, link.link}, {u"title"_s, link.title}}
                                           : QJsonObject{{u"link"_s, link.link}, {u"title"_s, link.title}, {u"video"_s, link.video}, {u"index"_s, link.index}});
-    // Whole or not at all: a crash mid-write leaves the last good file.
-    QDir().mkpath(QFileInfo(path()).path());
-    QSaveFile file(path());
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(QJsonObject{{u"positions"_s, positions}, {u"links"_s, links}}).toJson(QJsonDocument::Compact));
-        file.commit();
-    }
+    const QByteArray contents = QJsonDocument(QJsonObject{{u"positions"_s, positions}, {u"links"_s, links}}).toJson(QJsonDocument::Compact);
+    writer().start([name = path(), contents] {
+        // Whole or not at all: a crash mid-write leaves the last good file.
+        QDir().mkpath(QFileInfo(name).path());
+        QSaveFile file(name);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(contents);
+            file.commit();
+        }
+    });
 }
 
 } // namespace vireo

@@ -42,6 +42,8 @@ public:
 
     // The file, and where one that could not be read is set aside.
     [[nodiscard]] static QString path();
+    // Until what was asked of the file so far is done: before the folder it is in goes.
+    static void sync();
 
 Q_SIGNALS:
     void linksChanged();

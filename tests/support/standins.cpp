@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "standins.h"
 
+#include "playback/history.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -205,6 +207,11 @@ Home::Home()
     qputenv("XDG_DATA_HOME", (path() + u"/data"_s).toUtf8());
     // QSettings reads the variable once per process.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path() + u"/config"_s);
+}
+
+Home::~Home()
+{
+    History::sync();
 }
 
 bool Home::instances(const TestServer &server, const QStringList &names) const

@@ -95,6 +95,7 @@ bool writeCache(const QString &cacheRoot, const QList<std::pair<QString, QString
 // Caches, settings and data of a test's own: XDG_CACHE_HOME, XDG_CONFIG_HOME and XDG_DATA_HOME point into it.
 struct Home : QTemporaryDir {
     Home();
+    ~Home();
     [[nodiscard]] QString cache() const { return path() + QStringLiteral("/cache"); }
     // A fresh instance cache listing the named stand-ins of `server`, best first.
     bool instances(const TestServer &server, const QStringList &names) const;
