@@ -225,11 +225,11 @@ public:
             else
                 mpv(ipc, "[\"loadfile\", \"" + clip().toUtf8() + "\"]");
             const auto shown = m_recorder.first(t0, true);
+            const QString what = player == Player::Vireo ? u"vireo link"_s : player == Player::Mpv ? u"mpv loadfile"_s : u"underlay link"_s;
             if (!shown) {
-                say(u"  (no picture after %1 s; the screen's saturation was %2)"_s.arg(GiveUp.count()).arg(m_recorder.lastSaturation()));
+                say(u"  (%1 %2: no picture after %3 s; the screen's saturation was %4)"_s.arg(what).arg(i + 1).arg(GiveUp.count()).arg(m_recorder.lastSaturation()));
                 break;
             }
-            const QString what = player == Player::Vireo ? u"vireo link"_s : player == Player::Mpv ? u"mpv loadfile"_s : u"underlay link"_s;
             times.append(*trace(what, (*shown - t0) / 1000.0));
             pause(300ms);
         }
