@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The player door against the real engine, as heard on the private sound server: the pitch at
 // another speed, a sound server that goes away and comes back, a stream behind a certificate
-// nobody trusts, a seek that keeps its place while it settles, and nothing of mpv's own running
-// beside the player.
+// nobody trusts, a seek that keeps its place while it settles, nothing of mpv's own running beside
+// the player, and a spare that no view drew.
 #include "playback/mediaplayer.h"
 #include "playback/readiness.h"
 #include "standins.h"
@@ -87,6 +87,7 @@ private Q_SLOTS:
     void untrustedCertificate();
     void seekHoldsItsPlace();
     void noScripts();
+    void spareWithoutView();
     void cleanupTestCase();
 
 private:
@@ -207,6 +208,17 @@ void TestEngine::noScripts()
             threads.append(QString::fromUtf8(comm.readAll().trimmed()));
     }
     QVERIFY2(!threads.join(u',').contains(u"script"_s), qPrintable(threads.join(u", "_s)));
+}
+
+void TestEngine::spareWithoutView()
+{
+    // A spare that no view drew plays what it is given as a new player would, once.
+    const auto spare = MediaPlayer::createSpare();
+    QVERIFY(spare->open(m_server.url(u"/clip.mp4"_s)));
+    QVERIFY(!spare->open(m_server.url(u"/clip.mp4"_s)));
+    QVERIFY(QCoro::waitFor(waitUntilReady(spare, test::Patience)));
+    spare->play();
+    TRY_VERIFY(spare->position() > 0);
 }
 
 void TestEngine::cleanupTestCase()

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void nativePlayback();
+    void spare();
     void startWithLink_data();
     void startWithLink();
     void closeMidRequest_data();
@@ -226,6 +227,21 @@ void TestWindow::nativePlayback()
     QVERIFY(!shown("titleText") && !shown("channelText") && m_window->title() == u"Vireo"_s);
 }
 
+void TestWindow::spare()
+{
+    // A window with nothing to play makes a player for its first link and draws its picture of
+    // nothing, unseen; the link's stream loads into that player and shows.
+    m_server.answer(u"one"_s, u"/clip.mp4"_s);
+    show(u"youtu.be/"_s + test::Id);
+    TRY_VERIFY(m_model->spare() && m_model->spare()->shownByView());
+    const QPointer<MediaPlayer> spare = m_model->spare();
+    m_model->play();
+    TRY_COMPARE(text("statusText"), u"Playing from one"_s);
+    QVERIFY(spare && m_model->player() == spare);
+    const QQuickItem *area = find("playerArea");
+    TRY_VERIFY(pictureIn(m_window->grabWindow(), area->mapRectToScene(area->boundingRect())));
+}
+
 void TestWindow::startWithLink_data()
 {
     QTest::addColumn<bool>("contentLast");
@@ -299,8 +315,10 @@ void TestWindow::startWithLink()
 void TestWindow::closeMidRequest_data()
 {
     QTest::addColumn<QString>("held"); // what the server holds back when the window closes
-    QTest::newRow("while searching") << u"/one/api/v1/videos/"_s + test::Id;
-    QTest::newRow("while the candidate waits") << u"/clip.mp4"_s;
+    QTest::addColumn<bool>("spare");   // the window has made its spare first
+    QTest::newRow("while searching") << u"/one/api/v1/videos/"_s + test::Id << false;
+    QTest::newRow("while the candidate waits") << u"/clip.mp4"_s << false;
+    QTest::newRow("while the spare's stream waits") << u"/clip.mp4"_s << true;
 }
 
 void TestWindow::closeMidRequest()
@@ -308,19 +326,23 @@ void TestWindow::closeMidRequest()
     // Closing a window ends its request: nothing asked, accepted or heard afterwards, even once the
     // held answer or stream would have let it go on.
     QFETCH(QString, held);
+    QFETCH(bool, spare);
     m_server.answer(u"one"_s, u"/clip.mp4"_s);
     m_server.answer(u"two"_s, u"/clip.mp4"_s);
     m_server.hold(held);
     show(u"youtu.be/"_s + test::Id, 10 * test::Patience);
-    m_app->newWindow(); // so that closing this one does not end the application
+    // So that closing this one does not end the application; idle, it makes a spare of its own.
+    const PlayerModel *other = m_app->newWindow()->property("model").value<PlayerModel *>();
     const QPointer<PlayerModel> model = m_model;
+    if (spare)
+        TRY_VERIFY(model->spare() && model->spare()->shownByView());
     model->play();
     TRY_COMPARE(m_server.open(held), 1);
     m_window->close();
     TRY_VERIFY(!model);
     m_server.release(held);
     QCOMPARE(m_server.requests(u"/two/api/v1/videos/"_s + test::Id), 0);
-    TRY_COMPARE(MediaPlayer::liveCount(), 0);
+    TRY_COMPARE(MediaPlayer::liveCount(), other->spare() ? 1 : 0);
     TRY_COMPARE(test::soundStreams(), 0);
 }
 

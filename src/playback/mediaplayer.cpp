@@ -106,6 +106,10 @@ bool appendAudio(mpv_handle *mpv, const QUrl &audio)
     return mpv_set_option(mpv, "audio-files", MPV_FORMAT_NODE, &files) >= 0;
 }
 
+// A picture of nothing, made in the process: the renderer's programs depend on the layout of the
+// pictures it draws, and this is the common one.
+constexpr char Nothing[] = "av://lavfi:color=c=black:s=64x36:d=1,format=yuv420p";
+
 void onWakeup(void *player)
 {
     QMetaObject::invokeMethod(static_cast<MediaPlayer *>(player), "drain", Qt::QueuedConnection);
@@ -136,6 +140,35 @@ std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url, const QUrl &au
 {
     prepare();
     return {new MediaPlayer(url, audio), [](MediaPlayer *p) { p->retire(); }};
+}
+
+std::shared_ptr<MediaPlayer> MediaPlayer::createSpare()
+{
+    auto player = create({});
+    player->m_address = Nothing;
+    player->m_hasItem = true;
+    player->m_warming = true;
+    // Only a view that draws it loads it: a spare that isn't drawn is of no use.
+    player->m_awaitsView = true;
+    return player;
+}
+
+bool MediaPlayer::open(const QUrl &url, const QUrl &audio)
+{
+    if (!std::exchange(m_warming, false) || !m_mpv || m_retiring || m_status == ItemStatus::Failed)
+        return false;
+    if (!audio.isEmpty() && !appendAudio(m_mpv, audio))
+        return false;
+    m_address = url.toString(QUrl::FullyEncoded).toUtf8();
+    m_hasItem = url.isValid() && !url.isEmpty();
+    m_needsSound = !audio.isEmpty();
+    m_loaded = false;
+    m_ended = false;
+    // In place of the picture of nothing; or at once, as a new player, if no view is making it a
+    // context (one that does later gives it its output then).
+    if (std::exchange(m_loadBegun, false) || !m_drawn)
+        load();
+    return true;
 }
 
 MediaPlayer::MediaPlayer(const QUrl &url, const QUrl &audio)
@@ -193,6 +226,7 @@ void MediaPlayer::load()
         return;
     const char *command[] = {"loadfile", m_address.constData(), "replace", nullptr};
     mpv_command_async(m_mpv, 0, command);
+    ++m_loads;
 }
 
 MediaPlayer::~MediaPlayer()
@@ -217,7 +251,11 @@ void MediaPlayer::drain()
             handleProperty(event->reply_userdata, property->format == MPV_FORMAT_NONE ? nullptr : property->data);
             break;
         }
-        case MPV_EVENT_FILE_LOADED: m_loaded = true; break;
+        case MPV_EVENT_START_FILE: ++m_starts; break;
+        case MPV_EVENT_FILE_LOADED:
+            if (current())
+                m_loaded = true;
+            break;
         case MPV_EVENT_COMMAND_REPLY:
             if (event->reply_userdata == SeekReply) {
                 m_seeksUnanswered = std::max(0, m_seeksUnanswered - 1);
@@ -232,7 +270,7 @@ void MediaPlayer::drain()
                 settled();
             // The first picture is decoded (and the sound ready): it can play, once a sound stream of
             // its own is known to have opened, as mpv would play the pictures without it.
-            if (m_loaded && m_status == ItemStatus::Unknown) {
+            if (m_loaded && current() && !m_warming && m_status == ItemStatus::Unknown) {
                 if (m_needsSound)
                     mpv_get_property_async(m_mpv, SoundReply, "current-tracks/audio/id", MPV_FORMAT_INT64);
                 else
@@ -248,6 +286,8 @@ void MediaPlayer::drain()
             }
             break;
         case MPV_EVENT_END_FILE: {
+            if (!current())
+                break;
             settled();
             const auto *end = static_cast<const mpv_event_end_file *>(event->data);
             if (end->reason == MPV_END_FILE_REASON_ERROR)
@@ -446,8 +486,13 @@ void MediaPlayer::retire()
         return;
     }
     // A drawing context is freed only once its core has let go of the picture, or freeing it waits on
-    // the core: the view frees it (viewContextFreed) once the picture is gone.
+    // the core: the view frees it (viewContextFreed) once the picture is gone. A spare still opening
+    // its stream shows its picture of nothing until that file is stopped.
     set("vid", "no");
+    if (!m_loaded) {
+        const char *stop[] = {"stop", nullptr};
+        mpv_command_async(m_mpv, 0, stop);
+    }
     if (releasable())
         Q_EMIT frameReady();
 }

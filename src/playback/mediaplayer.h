@@ -41,6 +41,12 @@ public:
     // the player: it falls silent at once and is torn down off this thread, so it may be dropped
     // from its own signals.
     static std::shared_ptr<MediaPlayer> create(const QUrl &url, const QUrl &audio = {});
+    // A player made ahead of a window's first link, with nothing of its own to play: a view given it
+    // draws a picture of nothing, unseen, so that its drawing context and the programs that draw
+    // pictures are made before the link comes. open() then loads a stream into it, paused, as
+    // create() would into a new player, or returns false when it is no spare (any more) or failed.
+    static std::shared_ptr<MediaPlayer> createSpare();
+    bool open(const QUrl &url, const QUrl &audio = {});
     ~MediaPlayer() override;
 
     // mpv reads numbers with the C library's locale and refuses to start under any other: call once
@@ -85,8 +91,8 @@ public:
     // (H.264 before VP9 before AV1): video, then audio.
     [[nodiscard]] static std::pair<QStringList, QStringList> decodable();
 
-    // How many players exist in the process, counting those still being torn down: at most one
-    // candidate and one accepted per window.
+    // How many players exist in the process, counting those still being torn down: at most a spare,
+    // a candidate and an accepted one per window.
     [[nodiscard]] static int liveCount();
 
     // A view that draws will show it: it loads once the view's drawing context exists, so that its
@@ -104,6 +110,8 @@ public:
     [[nodiscard]] bool releasable() const { return m_retiring && !m_voConfigured; }
     // Whether a view's context draws it and its core still shows a picture there.
     [[nodiscard]] bool shownByView() const { return m_drawn && m_voConfigured; }
+    // A spare's pictures are drawn only so that the renderer is made.
+    [[nodiscard]] bool warming() const { return m_warming; }
 
 Q_SIGNALS:
     void statusChanged(vireo::MediaPlayer::ItemStatus status);
@@ -143,13 +151,18 @@ private:
     void moveTo(qint64 ms, const char *how);
     // A seek came to its picture, or to nothing.
     void settled();
+    // Whether the events read are of the last item loaded, not of one it replaced.
+    [[nodiscard]] bool current() const { return m_starts == m_loads; }
 
     mpv_handle *m_mpv = nullptr;
-    const QByteArray m_address;
+    QByteArray m_address;
     bool m_hasItem = false;
     bool m_needsSound = false;
     bool m_loadBegun = false;
     bool m_awaitsView = false;
+    bool m_warming = false;
+    int m_loads = 0;
+    int m_starts = 0;
     ItemStatus m_status = ItemStatus::Unknown;
     QString m_errorString;
     bool m_loaded = false;

@@ -131,6 +131,21 @@ void PlayerModel::cancel()
 {
     m_playlist->begin(std::nullopt);
     halt();
+    setSpare(nullptr);
+}
+
+void PlayerModel::prepare()
+{
+    if (!m_spare && !m_loading && m_mode.kind == PlaybackMode::Idle)
+        setSpare(MediaPlayer::createSpare());
+}
+
+void PlayerModel::setSpare(std::shared_ptr<MediaPlayer> spare)
+{
+    if (m_spare == spare)
+        return;
+    m_spare = std::move(spare);
+    Q_EMIT spareChanged();
 }
 
 void PlayerModel::halt()
@@ -177,10 +192,12 @@ void PlayerModel::open(const std::optional<Link> &link)
     }
     setLoading(true);
     setMode(PlaybackMode::idle());
-    if (link->videoID.isEmpty())
+    if (link->videoID.isEmpty()) {
         setStatus(u"Loading the playlist…"_s);
-    else
-        m_runner->start(link->videoID, shared_from_this());
+        return;
+    }
+    m_runner->start(link->videoID, shared_from_this(), m_spare);
+    setSpare(nullptr); // the request's now
 }
 
 void PlayerModel::listStarts(int row)

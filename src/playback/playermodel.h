@@ -25,6 +25,8 @@ class PlayerModel : public QObject, public std::enable_shared_from_this<PlayerMo
     Q_PROPERTY(vireo::MediaPlayer *player READ player NOTIFY modeChanged FINAL)
     // The stream loading beside it, until it plays or is given up: a view may draw it from the start.
     Q_PROPERTY(vireo::MediaPlayer *candidate READ candidate NOTIFY candidateChanged FINAL)
+    // Made ahead of the next link (prepare()), for a view to draw before it plays anything.
+    Q_PROPERTY(vireo::MediaPlayer *spare READ spare NOTIFY spareChanged FINAL)
     Q_PROPERTY(QString embedVideoID READ embedVideoID NOTIFY modeChanged FINAL)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged FINAL)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged FINAL)
@@ -55,6 +57,7 @@ public:
     [[nodiscard]] ModeKind modeKind() const { return ModeKind(m_mode.kind); }
     [[nodiscard]] MediaPlayer *player() const { return m_mode.player.get(); }
     [[nodiscard]] MediaPlayer *candidate() const { return m_candidate; }
+    [[nodiscard]] MediaPlayer *spare() const { return m_spare.get(); }
     [[nodiscard]] QString embedVideoID() const { return m_mode.videoID; }
     [[nodiscard]] bool loading() const { return m_loading; }
     [[nodiscard]] QString error() const { return m_error.value_or(QString()); }
@@ -85,6 +88,9 @@ public:
     Q_INVOKABLE void embedResult(bool ok);
     // The window is going: the request stops at its next check and the video is let go.
     void cancel();
+    // A player for the next link, made while the window has nothing to play: the link's stream loads
+    // into it, which spares it the making of a player and of its view's renderer.
+    Q_INVOKABLE void prepare();
 
     static QString invalidLinkMessage();
     static QString failureMessage();
@@ -94,6 +100,7 @@ Q_SIGNALS:
     void urlTextChanged();
     void modeChanged();
     void candidateChanged();
+    void spareChanged();
     void loadingChanged();
     void errorChanged();
     void statusChanged(const QString &status);
@@ -120,6 +127,7 @@ private:
 
     void setMode(PlaybackMode mode);
     void setCandidate(MediaPlayer *player);
+    void setSpare(std::shared_ptr<MediaPlayer> spare);
     void setLoading(bool loading);
     void setError(std::optional<QString> error);
     void setStatus(const QString &status);
@@ -128,6 +136,7 @@ private:
 
     PlaybackMode m_mode;
     QPointer<MediaPlayer> m_candidate;
+    std::shared_ptr<MediaPlayer> m_spare;
     bool m_loading = false;
     std::optional<QString> m_error;
     QString m_status;

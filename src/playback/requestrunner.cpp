@@ -16,11 +16,11 @@ RequestRunner::RequestRunner(const Timing &timing, QObject *parent)
 {
 }
 
-void RequestRunner::start(const QString &id, std::shared_ptr<void> hold)
+void RequestRunner::start(const QString &id, std::shared_ptr<void> hold, std::shared_ptr<MediaPlayer> spare)
 {
     cancel();
     m_task = std::make_shared<Cancellation>();
-    run(id, m_task, std::move(hold));
+    run(id, m_task, std::move(hold), std::move(spare));
 }
 
 void RequestRunner::cancel()
@@ -37,7 +37,8 @@ void RequestRunner::embedResult(bool ok)
         wait->resume(ok);
 }
 
-QCoro::Task<> RequestRunner::run(QString id, CancelToken task, [[maybe_unused]] std::shared_ptr<void> hold)
+QCoro::Task<> RequestRunner::run(QString id, CancelToken task, [[maybe_unused]] std::shared_ptr<void> hold,
+                                 std::shared_ptr<MediaPlayer> spare)
 {
     InvidiousFamily family(m_timing.directory, Settings::instance().preferredInstance());
     Q_EMIT statusChanged(family.finding());
@@ -47,6 +48,7 @@ QCoro::Task<> RequestRunner::run(QString id, CancelToken task, [[maybe_unused]] 
     connect(&pipeline, &SourcePipeline::statusChanged, this, &RequestRunner::statusChanged);
     connect(&pipeline, &SourcePipeline::loadingStream, this, &RequestRunner::loadingStream);
     connect(&pipeline, &SourcePipeline::answered, this, &RequestRunner::answered);
+    pipeline.useSpare(std::move(spare));
     if (const auto source = co_await pipeline.run(attempts)) {
         Q_EMIT accepted(*source);
         co_return;

@@ -34,7 +34,7 @@ public:
     RequestRunner(const Timing &timing, QObject *parent);
 
     // Runs a request for video `id`, superseding any running one. `hold` is kept until it ends.
-    void start(const QString &id, std::shared_ptr<void> hold);
+    void start(const QString &id, std::shared_ptr<void> hold, std::shared_ptr<MediaPlayer> spare = nullptr);
     // Readies `source`'s video at no more than `maxHeight`, beside the one that plays.
     void requality(const Source &source, int maxHeight, std::shared_ptr<void> hold);
     // The embedded player's outcome; only the first report of a wait counts.
@@ -58,7 +58,7 @@ Q_SIGNALS:
     void requalified(const vireo::Source &source);
 
 private:
-    QCoro::Task<> run(QString id, CancelToken task, std::shared_ptr<void> hold);
+    QCoro::Task<> run(QString id, CancelToken task, std::shared_ptr<void> hold, std::shared_ptr<MediaPlayer> spare);
     QCoro::Task<> requalify(Source source, int maxHeight, CancelToken request, CancelToken swap, std::shared_ptr<void> hold);
 
     const Timing m_timing;

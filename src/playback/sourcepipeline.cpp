@@ -57,7 +57,9 @@ QCoro::Task<std::optional<Source>> SourcePipeline::tryAnswer(std::shared_ptr<Att
 QCoro::Task<std::shared_ptr<MediaPlayer>> SourcePipeline::candidate(Stream stream)
 {
     // A player given up on falls silent as it goes (MediaPlayer::retire), ready or not.
-    auto player = MediaPlayer::create(stream.url, stream.audio);
+    auto player = std::exchange(m_spare, nullptr);
+    if (!player || !player->open(stream.url, stream.audio))
+        player = MediaPlayer::create(stream.url, stream.audio);
     Q_EMIT loadingStream(player.get());
     if (!co_await waitUntilReady(player, m_readiness, m_cancel))
         co_return std::shared_ptr<MediaPlayer>();

@@ -39,6 +39,8 @@ public:
     QCoro::Task<std::optional<Source>> run(QList<std::shared_ptr<Attempt>> attempts);
     // The streams of one answer, as an attempt tries them.
     QCoro::Task<std::optional<Source>> tryAnswer(std::shared_ptr<Attempt> attempt, VideoInfo info);
+    // The first candidate loads into it, if it is still a spare (MediaPlayer::createSpare).
+    void useSpare(std::shared_ptr<MediaPlayer> spare) { m_spare = std::move(spare); }
 
 Q_SIGNALS:
     // As the sources asked change: "Trying a, b…".
@@ -57,6 +59,7 @@ private:
     const std::chrono::milliseconds m_patience;
     const CancelToken m_cancel;
     const int m_maxHeight;
+    std::shared_ptr<MediaPlayer> m_spare;
 };
 
 } // namespace vireo

@@ -28,6 +28,7 @@ Rectangle {
         visible: root.showsPlayer || root.model.candidate !== null
         player: root.model.player
         candidate: root.model.candidate
+        spare: root.model.spare
         onPictureShown: root.settled = true
     }
 
@@ -70,10 +71,14 @@ Rectangle {
             onFullScreenLeft: root.fullScreenSet(false)
         }
     }
+    // So is a player for the first link, with its renderer.
     Timer {
         interval: 1000
         running: root.settled && !surface.active
-        onTriggered: surface.active = true
+        onTriggered: {
+            surface.active = true
+            root.model.prepare()
+        }
     }
     // A video accepted where none played takes the keyboard, so its keys work at once, also before
     // its surface is made.

@@ -29,6 +29,14 @@ void onUpdate(void *player)
 
 class VideoRenderer : public QObject
 {
+    struct Drawing {
+        MediaPlayer *player; // lives until told that its context is freed
+        mpv_render_context *context;
+        bool pictured = false;
+        bool seeking = false;
+        bool warming = false;
+    };
+
 public:
     ~VideoRenderer() override
     {
@@ -46,7 +54,7 @@ public:
             release(drawing);
             return true;
         });
-        for (MediaPlayer *player : {view->candidate(), view->player()}) {
+        for (MediaPlayer *player : {view->spare(), view->candidate(), view->player()}) {
             if (player && player->drawable()
                 && std::none_of(m_drawings.begin(), m_drawings.end(), [player](const Drawing &d) { return d.player == player; }))
                 adopt(player);
@@ -59,8 +67,12 @@ public:
             if (!player || !player->continuing())
                 m_blank = true;
         }
-        for (Drawing &drawing : m_drawings)
+        for (Drawing &drawing : m_drawings) {
             drawing.seeking = drawing.player->seeking();
+            // A spare loaded with a video: its pictures from here on are the video's.
+            if (std::exchange(drawing.warming, drawing.player->warming()) && !drawing.warming)
+                drawing.pictured = false;
+        }
         m_pending = std::exchange(view->m_renderPending, false) || m_pending;
         QQuickWindow *window = view->window();
         const QRectF rect = view->mapRectToScene(view->boundingRect());
@@ -75,11 +87,37 @@ public:
     // Before the window's frame: the players' new pictures into the view's own.
     void render(QQuickWindow *window)
     {
-        if (!m_shown || !std::exchange(m_pending, false))
+        const bool shown = m_shown && std::exchange(m_pending, false);
+        const bool warming = std::any_of(m_drawings.begin(), m_drawings.end(), [](const Drawing &d) { return d.warming && !d.pictured; });
+        if (!shown && !warming)
             return;
         window->beginExternalCommands();
         // The scene's state of its last frame (culling, depth, blending) is not mpv's to draw with.
         QQuickOpenGLUtils::resetOpenGLState();
+        for (Drawing &drawing : m_drawings) {
+            if (drawing.warming && !drawing.pictured)
+                warm(drawing);
+        }
+        if (shown)
+            draw(window);
+        // mpv leaves its own drawing state behind.
+        QQuickOpenGLUtils::resetOpenGLState();
+        window->endExternalCommands();
+    }
+
+    // As the window's frame begins, before any item of the scene: a plain copy of the view's picture.
+    void paint(QQuickWindow *window)
+    {
+        if (!m_shown || !m_target)
+            return;
+        window->beginExternalCommands();
+        copy();
+        window->endExternalCommands();
+    }
+
+private:
+    void draw(QQuickWindow *window)
+    {
         if (!m_target || m_target->size() != m_place.size()) {
             m_target = framebuffer(m_place.size());
             m_blank = true;
@@ -113,22 +151,25 @@ public:
             gl->glClear(GL_COLOR_BUFFER_BIT);
             m_blank = false;
         }
-        // mpv leaves its own drawing state behind.
-        QQuickOpenGLUtils::resetOpenGLState();
-        window->endExternalCommands();
     }
 
-    // As the window's frame begins, before any item of the scene: a plain copy of the view's picture.
-    void paint(QQuickWindow *window)
+    // A spare's picture of nothing, drawn where nobody sees it, as the view's own would be: the
+    // renderer builds the programs for that layout of pictures now, which where drawing is done in
+    // software takes longer than all else between a video's first picture and the screen.
+    void warm(Drawing &drawing)
     {
-        if (!m_shown || !m_target)
+        if (!(mpv_render_context_update(drawing.context) & MPV_RENDER_UPDATE_FRAME))
             return;
-        window->beginExternalCommands();
-        copy();
-        window->endExternalCommands();
+        if (!m_scratch)
+            m_scratch = framebuffer(QSize(96, 54));
+        mpv_opengl_fbo fbo{int(m_scratch->handle()), m_scratch->width(), m_scratch->height(), 0};
+        int flip = 0;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo}, {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_context_render(drawing.context, params);
+        drawing.pictured = true;
     }
 
-private:
     // Laid out as a window's framebuffer usually is in memory, BGRA with its rows from the top, so that
     // software GL copies it into the window row by row; any other layout costs a shader pass over
     // every pixel of every frame.
@@ -159,13 +200,6 @@ private:
                               m_place.x() + m_place.width(), bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         gl->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(drawn));
     }
-
-    struct Drawing {
-        MediaPlayer *player; // lives until told that its context is freed
-        mpv_render_context *context;
-        bool pictured = false;
-        bool seeking = false;
-    };
 
     void adopt(MediaPlayer *player)
     {
@@ -199,6 +233,7 @@ private:
     std::vector<Drawing> m_drawings;
     MediaPlayer *m_current = nullptr;
     std::unique_ptr<QOpenGLFramebufferObject> m_target;
+    std::unique_ptr<QOpenGLFramebufferObject> m_scratch; // a spare's pictures
     QRect m_place; // in the window's pixels
     int m_windowHeight = 0;
     bool m_shown = false;
@@ -262,6 +297,15 @@ void VideoView::setPlayer(MediaPlayer *player)
     m_player = player;
     give(player);
     Q_EMIT playerChanged();
+}
+
+void VideoView::setSpare(MediaPlayer *player)
+{
+    if (m_spare == player)
+        return;
+    m_spare = player;
+    give(player);
+    Q_EMIT spareChanged();
 }
 
 void VideoView::setCandidate(MediaPlayer *player)

@@ -20,13 +20,15 @@ class VideoRenderer;
 // is shown. The picture stays until the next player has one of its own when that player continues
 // the video, and goes black otherwise; while the one shown seeks, its last picture stays. A player
 // dropped meanwhile is drawn on until its core lets go of the picture, so that freeing the context
-// never waits.
+// never waits. A spare (MediaPlayer::createSpare) gets its context too, shown or not, and its picture
+// of nothing is drawn unseen.
 class VideoView : public QQuickItem
 {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(vireo::MediaPlayer *player READ player WRITE setPlayer NOTIFY playerChanged FINAL)
     Q_PROPERTY(vireo::MediaPlayer *candidate READ candidate WRITE setCandidate NOTIFY candidateChanged FINAL)
+    Q_PROPERTY(vireo::MediaPlayer *spare READ spare WRITE setSpare NOTIFY spareChanged FINAL)
 public:
     explicit VideoView(QQuickItem *parent = nullptr);
 
@@ -34,6 +36,8 @@ public:
     void setPlayer(MediaPlayer *player);
     [[nodiscard]] MediaPlayer *candidate() const { return m_candidate; }
     void setCandidate(MediaPlayer *player);
+    [[nodiscard]] MediaPlayer *spare() const { return m_spare; }
+    void setSpare(MediaPlayer *player);
     // Whether a player it was given still shows a picture through it. Freeing a drawing context (as
     // deleting the window does) while its core shows a picture holds the window's threads up to
     // 0.2 s, so a closed window goes once this is false.
@@ -42,6 +46,7 @@ public:
 Q_SIGNALS:
     void playerChanged();
     void candidateChanged();
+    void spareChanged();
     // Its first picture is on screen.
     void pictureShown();
     void picturesReleased();
@@ -63,6 +68,7 @@ private:
 
     QPointer<MediaPlayer> m_player;
     QPointer<MediaPlayer> m_candidate;
+    QPointer<MediaPlayer> m_spare;
     QList<QPointer<MediaPlayer>> m_given;
 };
 
