@@ -106,9 +106,13 @@ bool appendAudio(mpv_handle *mpv, const QUrl &audio)
     return mpv_set_option(mpv, "audio-files", MPV_FORMAT_NODE, &files) >= 0;
 }
 
-// A picture of nothing, made in the process: the renderer's programs depend on the layout of the
-// pictures it draws, and this is the common one.
-constexpr char Nothing[] = "av://lavfi:color=c=black:s=64x36:d=1,format=yuv420p";
+// A picture of nothing, black, in the layout of most videos' pictures (the renderer's programs depend
+// on it), read from memory as it is: probing the format of a stream takes a 10 MB buffer.
+QByteArray nothing()
+{
+    return "hex://" + QByteArray(64 * 36, '\x10').toHex() + QByteArray(2 * 32 * 18, '\x80').toHex();
+}
+constexpr char NothingFormat[] = "demuxer=rawvideo,demuxer-rawvideo-w=64,demuxer-rawvideo-h=36,demuxer-rawvideo-mp-format=yuv420p";
 
 void onWakeup(void *player)
 {
@@ -145,7 +149,8 @@ std::shared_ptr<MediaPlayer> MediaPlayer::create(const QUrl &url, const QUrl &au
 std::shared_ptr<MediaPlayer> MediaPlayer::createSpare()
 {
     auto player = create({});
-    player->m_address = Nothing;
+    player->m_address = nothing();
+    player->m_format = NothingFormat;
     player->m_hasItem = true;
     player->m_warming = true;
     // Only a view that draws it loads it: a spare that isn't drawn is of no use.
@@ -160,6 +165,7 @@ bool MediaPlayer::open(const QUrl &url, const QUrl &audio)
     if (!audio.isEmpty() && !appendAudio(m_mpv, audio))
         return false;
     m_address = url.toString(QUrl::FullyEncoded).toUtf8();
+    m_format = nullptr;
     m_hasItem = url.isValid() && !url.isEmpty();
     m_needsSound = !audio.isEmpty();
     m_loaded = false;
@@ -224,7 +230,7 @@ void MediaPlayer::load()
 {
     if (!m_mpv || !m_hasItem || m_retiring || std::exchange(m_loadBegun, true))
         return;
-    const char *command[] = {"loadfile", m_address.constData(), "replace", nullptr};
+    const char *command[] = {"loadfile", m_address.constData(), "replace", m_format, nullptr};
     mpv_command_async(m_mpv, 0, command);
     ++m_loads;
 }

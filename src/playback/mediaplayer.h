@@ -156,6 +156,7 @@ private:
 
     mpv_handle *m_mpv = nullptr;
     QByteArray m_address;
+    const char *m_format = nullptr; // how to read it, when it can't be probed
     bool m_hasItem = false;
     bool m_needsSound = false;
     bool m_loadBegun = false;
