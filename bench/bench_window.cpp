@@ -5,7 +5,8 @@
 //       the window of "floor" below.
 //   bench_window stalls : the longest main-thread stall in each moment where a player or a view is
 //       made or dropped, one line each, "stall <scenario> <ms>": the window's first second on screen,
-//       a request, switching away from a playing or a paused video, an invalid link while one plays,
+//       the two after it (where an idle window makes its controls and its spare player), a request
+//       into that spare, switching away from a playing or a paused video, an invalid link while one plays,
 //       closing a playing window, dropping a candidate after its time-out or after an error.
 //   bench_window quit : two windows play and both are closed; prints the longest stall until the
 //       event loop ends and the time from there to the end of main(), "stall quit <ms> <ms>".
@@ -198,6 +199,7 @@ int stalls()
     QQuickWindow *first = nullptr;
     measure("first-second", [&] { first = stage.window({u"clip"_s}); }, 1000ms);
     PlayerModel *model = Stage::model(first);
+    measure("idle-spare", [&] {}, 2000ms);
     measure("request", [&] { Stage::play(model); });
     measure("switch-playing", [&] { model->play(); });
     await([&] { return Stage::playing(model); });

@@ -60,6 +60,9 @@ Rectangle {
             active = true
             if (activeFocus)
                 item.forceActiveFocus()
+            // Then, when nothing plays yet, a player for the first link: not beside the controls,
+            // whose slices would wait for its renderer.
+            root.model.prepare()
         }
         sourceComponent: VideoSurface {
             objectName: "videoSurface"
@@ -71,14 +74,10 @@ Rectangle {
             onFullScreenLeft: root.fullScreenSet(false)
         }
     }
-    // So is a player for the first link, with its renderer.
     Timer {
         interval: 1000
         running: root.settled && !surface.active
-        onTriggered: {
-            surface.active = true
-            root.model.prepare()
-        }
+        onTriggered: surface.active = true
     }
     // A video accepted where none played takes the keyboard, so its keys work at once, also before
     // its surface is made.
