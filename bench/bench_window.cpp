@@ -36,6 +36,7 @@
 #include <QSysInfo>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -55,6 +56,12 @@ using namespace vireo;
 namespace {
 
 const bool Trace = qEnvironmentVariableIsSet("VIREO_BENCH_TRACE");
+
+// Decoding threads of a core with output, as Vireo's players have them.
+QByteArray cores()
+{
+    return QByteArray::number(QThread::idealThreadCount());
+}
 
 long residentKb()
 {
@@ -280,7 +287,7 @@ public:
         m_candidate = mpv_create();
         const bool early = !m_window;
         mpv_set_option_string(m_candidate, "vo", early ? "null" : "libmpv");
-        mpv_set_option_string(m_candidate, "vd-lavc-threads", early ? "1" : "0");
+        mpv_set_option_string(m_candidate, "vd-lavc-threads", early ? "1" : cores().constData());
         for (const auto &[name, value] : {std::pair{"config", "no"}, {"ytdl", "no"}, {"hwdec", "no"},
                                           {"osc", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"},
                                           {"load-auto-profiles", "no"}, {"osd-level", "0"}, {"osd-font-provider", "none"},
@@ -363,7 +370,8 @@ private:
             if (std::exchange(m_early, nullptr) == m_candidate) {
                 // Its output from here on, and the picture and sound afresh from where it is.
                 const char *output[] = {"set", "vo", "libmpv", nullptr};
-                const char *threads[] = {"set", "vd-lavc-threads", "0", nullptr};
+                const QByteArray threadCount = cores();
+                const char *threads[] = {"set", "vd-lavc-threads", threadCount.constData(), nullptr};
                 const char *seek[] = {"seek", "0", "absolute+exact", nullptr};
                 for (const char **command : {threads, output, seek})
                     mpv_command_async(m_candidate, 0, command);
