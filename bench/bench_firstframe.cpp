@@ -306,18 +306,25 @@ int main(int argc, char *argv[])
     }
 
     // The first link of a running window alone, as when comparing two builds: VIREO and VIREO_B.
+    // LINKS=N times N - 1 later links of each window too.
     if (app.arguments().contains(u"first"_s)) {
         const QString builds[] = {qEnvironmentVariable("VIREO"), qEnvironmentVariable("VIREO_B")};
-        QList<double> times[3];
+        const int links = std::max(1, qEnvironmentVariableIntValue("LINKS"));
+        QList<double> first[3], later[3];
         for (int i = 0; i < runs; ++i) {
-            for (int b = 0; b < 2; ++b) {
-                if (!builds[b].isEmpty())
-                    times[b].append(bench.running(Player::Vireo, 1, builds[b]));
+            for (int b = 0; b < 3; ++b) {
+                if (b < 2 && builds[b].isEmpty())
+                    continue;
+                const QList<double> times = b < 2 ? bench.running(Player::Vireo, links, builds[b]) : bench.running(Player::Underlay, links);
+                first[b].append(times.mid(0, 1));
+                later[b].append(times.mid(1));
             }
-            times[2].append(bench.running(Player::Underlay, 1));
         }
         say(u"first link of the process, median of %1: VIREO %2, VIREO_B %3, floor %4"_s
-                .arg(runs).arg(figure(times[0]), figure(times[1]), figure(times[2])));
+                .arg(runs).arg(figure(first[0]), figure(first[1]), figure(first[2])));
+        if (links > 1)
+            say(u"later links, median of %1: VIREO %2, VIREO_B %3, floor %4"_s
+                    .arg(later[2].size()).arg(figure(later[0]), figure(later[1]), figure(later[2])));
         return 0;
     }
 
